@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds Skerrow with the local link service and tunnel client, starts the
+# service and runs the app until it gets SIGTERM or SIGINT.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/setup.sh
+cmake --preset local
+cmake --build --preset local -j"$(nproc)"
+bin=build/local/bin
+service_pid=
+if [ -x "$bin/skerrow-link-service" ]; then
+  "$bin/skerrow-link-service" &
+  service_pid=$!
+fi
+stop() {
+  [ -n "${app_pid:-}" ] && kill -TERM "$app_pid" 2>/dev/null || true
+  [ -n "$service_pid" ] && kill -TERM "$service_pid" 2>/dev/null || true
+}
+trap stop TERM INT
+# Without a display the app still runs its scan loop, on the offscreen platform.
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  export QT_QPA_PLATFORM=offscreen
+fi
+"$bin/skerrow" &
+app_pid=$!
+wait "$app_pid" || true
+stop
+wait || true

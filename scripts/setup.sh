@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing Skerrow need on Debian 12, when it is missing.
+set -euo pipefail
+packages=(
+  cmake g++ ninja-build git pkg-config
+  qt6-base-dev qcoro-qt6-dev qt6-httpserver-dev qt6-websockets-dev libqt6svg6
+  libgtest-dev libgmock-dev
+  lsof procps dbus xvfb xauth
+  clang clang-format libclang-rt-14-dev
+  curl wrk haproxy
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo_cmd=()
+  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds the dev and sanitizer configurations and runs every test in both.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/setup.sh
+jobs=$(nproc)
+for preset in dev asan-ubsan; do
+  cmake --preset "$preset"
+  cmake --build --preset "$preset" -j"$jobs"
+done
+ctest --preset dev -j"$jobs"
+# The sanitizer run skips the lint check, which does not depend on the build.
+ASAN_OPTIONS=detect_leaks=1 ctest --preset asan-ubsan -j"$jobs" -LE lint

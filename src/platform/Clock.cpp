@@ -1,0 +1,5 @@
+#include "platform/Clock.h"
+
+Clock systemClock() {
+    return [] { return QDateTime::currentDateTimeUtc(); };
+}
