@@ -7,7 +7,7 @@ packages=(
   libgtest-dev libgmock-dev
   lsof procps dbus xvfb xauth
   clang clang-format libclang-rt-14-dev
-  curl wrk haproxy
+  curl wrk haproxy chromium
 )
 missing=()
 for p in "${packages[@]}"; do
