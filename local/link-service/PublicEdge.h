@@ -1,0 +1,53 @@
+#pragma once
+
+#include "link-service/FaultTable.h"
+#include "link-service/RequestJournal.h"
+#include "link-service/TunnelHub.h"
+
+#include <QObject>
+#include <QTcpServer>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+
+// What the edge knows about the link behind one of its ports.
+struct EdgeTarget {
+    enum class State { unknown, ended, active };
+    State state = State::unknown;
+    QString tunnelId;
+};
+
+// The public side on loopback: one listening port per link ("localhost:<port>", plain HTTP).
+// A visitor's request goes into the link's install's tunnel with `x-skerrow-host` and
+// `cf-connecting-ip` set by the edge; ended links, absent tunnels and unreachable origins get
+// the edge's own answers.
+class PublicEdge : public QObject {
+    Q_OBJECT
+public:
+    using Lookup = std::function<EdgeTarget(const QString& host)>;
+
+    PublicEdge(Lookup lookup, TunnelHub& hub, FaultTable& faults, RequestJournal& journal,
+               QObject* parent = nullptr);
+
+    // Opens a public port: `port`, or a free one when 0; nothing when it cannot be had.
+    std::optional<quint16> open(quint16 port);
+    void close(quint16 port);
+
+    static QString hostFor(quint16 port);
+
+private:
+    void accept(QTcpServer* server, quint16 port);
+    void serve(QTcpSocket* visitor, const QString& host, const HttpRequestHead& head,
+               const QByteArray& rest);
+    void deliver(QTcpSocket* visitor, const QString& host, const QString& tunnelId,
+                 HttpRequestHead head, const QByteArray& rest);
+
+    Lookup lookup_;
+    TunnelHub& hub_;
+    FaultTable& faults_;
+    RequestJournal& journal_;
+    // Per port: the IPv4 listener and, where the system has it, the IPv6 one, so that a
+    // browser resolving "localhost" to either address arrives.
+    std::map<quint16, std::vector<std::unique_ptr<QTcpServer>>> servers_;
+};

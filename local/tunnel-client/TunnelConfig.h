@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <variant>
+
+// Everything the client needs from config.yml and the credentials file.
+struct TunnelConfig {
+    QString tunnelId;
+    QString secret;
+    QString edgeHost;
+    quint16 edgePort = 0;
+    QString metricsHost;
+    quint16 metricsPort = 0;
+    QString originHost;
+    quint16 originPort = 0;
+};
+
+// Reads the configuration (JSON, the subset of YAML the app writes) and the credentials file
+// it names; relative paths are resolved against the working directory. An error is a
+// readable sentence.
+std::variant<TunnelConfig, QString> loadTunnelConfig(const QString& configPath);
