@@ -1,0 +1,51 @@
+#include "app/AppState.h"
+#include "support/Wait.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+PortRow row(qint64 port, const char* label) {
+    PortRow r;
+    r.port = port;
+    r.pid = 100 + port;
+    r.label = QString::fromUtf8(label);
+    return r;
+}
+
+ShareLink link(const char* host, qint64 port, const char* project) {
+    return ShareLink{QString::fromUtf8(host), port, QDateTime::currentDateTimeUtc().addSecs(600),
+                     QString::fromUtf8(project)};
+}
+
+std::unique_ptr<AppState> stateWithRows(QList<PortRow> rows) {
+    auto state = std::make_unique<AppState>(AppState::Options{[rows] { return rows; }});
+    EXPECT_TRUE(waitUntil([&] { return !state->rows().isEmpty(); }));
+    return state;
+}
+
+TEST(Queries, LinksAgainstTheRowsOnTheirPorts) {
+    const auto state = stateWithRows(
+        {row(3000, "shop \u00B7 Next"), row(4000, "blog"), row(3000, "other \u00B7 Vite")});
+    struct Case {
+        const char* name;
+        ShareLink link;
+        bool waiting;
+        bool running;
+    };
+    const Case cases[] = {
+        {"same project on its port", link("a", 3000, "shop"), false, true},
+        {"another project now holds the port", link("b", 4000, "shop"), true, true},
+        {"no app on the port", link("c", 5000, "shop"), false, false},
+        {"only the first row of a port counts", link("d", 3000, "other"), true, true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(state->isWaiting(c.link), c.waiting) << c.name;
+        EXPECT_EQ(state->isAppRunning(c.link), c.running) << c.name;
+        EXPECT_EQ(state->canRefresh(c.link), c.running) << c.name;
+    }
+    EXPECT_FALSE(state->hasActiveLinks());
+    EXPECT_TRUE(state->links(3000).isEmpty());
+}
+
+} // namespace

@@ -1,0 +1,120 @@
+#include "app/AppState.h"
+#include "support/Wait.h"
+
+#include <QElapsedTimer>
+#include <QSemaphore>
+#include <QSignalSpy>
+#include <QTest>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <memory>
+#include <mutex>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+PortRow row(qint64 port, const char* label) {
+    PortRow r;
+    r.port = port;
+    r.pid = 100 + port;
+    r.label = QString::fromUtf8(label);
+    return r;
+}
+
+// A scanner whose every run waits until the test lets it finish, and that answers what the test
+// queued (absent when nothing is queued).
+struct ControlledScanner {
+    std::atomic<int> started{0};
+    QSemaphore release;
+    std::mutex mutex;
+    QList<std::optional<QList<PortRow>>> answers;
+
+    AppState::Scanner scanner() {
+        return [this] {
+            ++started;
+            release.acquire();
+            const std::lock_guard lock(mutex);
+            return answers.isEmpty() ? std::nullopt : answers.takeFirst();
+        };
+    }
+    void finishOne(std::optional<QList<PortRow>> answer) {
+        {
+            const std::lock_guard lock(mutex);
+            answers.append(std::move(answer));
+        }
+        release.release();
+    }
+};
+
+class ScanLoop : public ::testing::Test {
+protected:
+    void TearDown() override {
+        // Let any scan still waiting finish so the state can be torn down.
+        scans.release.release(100);
+        state.reset();
+    }
+    AppState* start(std::chrono::milliseconds interval) {
+        state = std::make_unique<AppState>(AppState::Options{scans.scanner(), interval});
+        return state.get();
+    }
+    ControlledScanner scans;
+    std::unique_ptr<AppState> state;
+};
+
+TEST_F(ScanLoop, FiringsDuringARunningScanStartNothingAndTheNextFiringStartsOne) {
+    const auto interval = 100ms;
+    start(interval);
+    ASSERT_TRUE(waitUntil([&] { return scans.started == 1; }));
+    // Several firings pass while the first scan runs: none starts or queues a scan.
+    QTest::qWait(5 * static_cast<int>(interval.count()));
+    EXPECT_EQ(scans.started, 1);
+
+    QElapsedTimer sinceFinish;
+    scans.finishOne(QList<PortRow>{});
+    sinceFinish.start();
+    ASSERT_TRUE(waitUntil([&] { return scans.started == 2; }));
+    EXPECT_LE(sinceFinish.elapsed(), 3 * interval.count());
+    // The second scan runs now; the firings it misses are dropped too.
+    QTest::qWait(3 * static_cast<int>(interval.count()));
+    EXPECT_EQ(scans.started, 2);
+}
+
+TEST_F(ScanLoop, PublishesRowsAndKeepsThemWhenAScanFails) {
+    AppState* const appState = start(50ms);
+    QSignalSpy changes(appState, &AppState::changed);
+    ASSERT_TRUE(waitUntil([&] { return scans.started == 1; }));
+    // The first scan runs while no app is known.
+    EXPECT_TRUE(appState->isScanning());
+
+    const QList<PortRow> found{row(3000, "shop \u00B7 Next")};
+    scans.finishOne(found);
+    ASSERT_TRUE(waitUntil([&] { return appState->rows() == found; }));
+    EXPECT_FALSE(appState->isScanning());
+    ASSERT_TRUE(waitUntil([&] { return scans.started == 2; }));
+    // With rows known, a running scan does not count as scanning.
+    EXPECT_FALSE(appState->isScanning());
+
+    scans.finishOne(std::nullopt);
+    ASSERT_TRUE(waitUntil([&] { return scans.started == 3; }));
+    EXPECT_EQ(appState->rows(), found);
+
+    // A scan that succeeds with nothing found empties the rows.
+    scans.finishOne(QList<PortRow>{});
+    ASSERT_TRUE(waitUntil([&] { return appState->rows().isEmpty(); }));
+    EXPECT_GT(changes.count(), 0);
+}
+
+TEST_F(ScanLoop, EqualAssignmentsStillNotify) {
+    AppState* const appState = start(50ms);
+    ASSERT_TRUE(waitUntil([&] { return scans.started == 1; }));
+    scans.finishOne(QList<PortRow>{});
+    ASSERT_TRUE(waitUntil([&] { return scans.started == 2; }));
+    QSignalSpy changes(appState, &AppState::changed);
+    // Same empty rows again, isScanning false again: each assignment is published.
+    scans.finishOne(QList<PortRow>{});
+    ASSERT_TRUE(waitUntil([&] { return scans.started == 3; }));
+    EXPECT_GE(changes.count(), 3);
+}
+
+} // namespace
