@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "router/RouteRule.h"
+#include "router/Visitors.h"
+
+#include <QList>
+#include <QString>
+#include <QThread>
+
+class RouterCore;
+
+// The in-process HTTP router that receives all tunnel traffic, picks the local app by the public
+// host the edge adds to each request, and relays the bytes both ways.
+//
+// All router state lives on the router's own thread (its serial queue). The public operations
+// block the calling thread until that thread has done the work, so they are strictly ordered
+// with every connection's callbacks.
+class LinkRouter {
+public:
+    static constexpr quint16 listeningPort = 20242;
+
+    // Starts the router's thread. It listens on `listeningPort` only while it has routes.
+    LinkRouter(quint16 listeningPort, Clock clock);
+    ~LinkRouter();
+    LinkRouter(const LinkRouter&) = delete;
+    LinkRouter& operator=(const LinkRouter&) = delete;
+
+    // The process-wide router, installed by the application's entry point.
+    static LinkRouter& shared();
+    static void installShared(LinkRouter* router);
+
+    // Replaces the routing table (hosts compared without regard to letter case, a later rule
+    // wins), forgets visitors of hosts that lost their route, and listens while any route exists.
+    void setRoutes(const QList<RouteRule>& rules);
+    // Drops every route and stops listening; visitor entries stay.
+    void stop();
+    bool isListening();
+    Visitors visitors(const QString& host);
+
+private:
+    template <typename F> void onRouterThread(F&& work);
+
+    QThread thread_;
+    RouterCore* core_;
+};

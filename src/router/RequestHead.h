@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <optional>
+
+// Reading and routing one request head: the decision the router takes for the bytes a client
+// has sent so far. Pure, so the head reader and the fuzz target share it.
+namespace RequestHead {
+
+inline constexpr qsizetype maxHeadBuffer = 1048576;
+
+// The routing table's lookup: the port of a lower-cased public host, if it has a route.
+using RouteLookup = std::function<std::optional<qint64>(const QString& host)>;
+
+struct Decision {
+    enum class Kind { readMore, reply, proxy };
+    Kind kind = Kind::readMore;
+    // reply
+    int status = 0;
+    QString body;
+    // proxy
+    QString host; // lower-cased route host
+    qint64 port = 0;
+    QByteArray firstChunk;
+    std::optional<QString> visitor; // client address to count, absent for probes
+};
+
+// `searchFrom` lets a caller that appends to the buffer skip the part already searched for the
+// terminator; 0 searches the whole buffer.
+Decision decide(const QByteArray& buffer, const RouteLookup& lookup, qsizetype searchFrom = 0);
+
+} // namespace RequestHead
