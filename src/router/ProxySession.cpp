@@ -85,7 +85,10 @@ bool ProxySession::pumpOnce(Direction& direction) {
         cancelBoth();
         return false;
     }
-    QByteArray chunk = direction.source->read(bytesPerRead);
+    // A source that has closed with nothing left buffered is no longer open for reading.
+    QByteArray chunk;
+    if (direction.source->bytesAvailable() > 0)
+        chunk = direction.source->read(bytesPerRead);
     const bool finished = hasFinished(direction.source);
     if (direction.rewritesHead) {
         direction.head.append(chunk);
