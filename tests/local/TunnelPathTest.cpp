@@ -104,6 +104,7 @@ TEST_F(TunnelPath, AWebSocketSessionPassesFramesBothWays) {
     QByteArray upgradeHost;
     QObject::connect(&wsServer, &QWebSocketServer::newConnection, [&] {
         QWebSocket* peer = wsServer.nextPendingConnection();
+        peer->setParent(&wsServer);
         upgradeHost = peer->request().rawHeader("x-skerrow-host");
         QObject::connect(peer, &QWebSocket::textMessageReceived,
                          [peer](const QString& text) { peer->sendTextMessage(text.toUpper()); });
@@ -134,6 +135,15 @@ TEST_F(TunnelPath, TheEdgeAnswersForEndedLinksMissingTunnelsAndUnreachableOrigin
         return answer.left(answer.indexOf("\r\n"));
     };
     const QByteArray get = "GET / HTTP/1.1\r\nHost: localhost\r\n\r\n";
+
+    ASSERT_EQ(httpCall("POST", service.control(QStringLiteral("/faults")),
+                       R"({"scope":"edge","path":"/busy","status":503,"body":"busy"})")
+                  .status,
+              200);
+    const QByteArray busy = rawExchange(edgePort, "GET /busy HTTP/1.1\r\n\r\n");
+    EXPECT_TRUE(busy.startsWith("HTTP/1.1 503 ") && busy.endsWith("\r\n\r\nbusy"))
+        << busy.constData();
+    EXPECT_TRUE(origin.received.isEmpty());
 
     const quint16 ending = mintEdgePort(service, install);
     ASSERT_EQ(
