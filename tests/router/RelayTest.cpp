@@ -103,6 +103,7 @@ TEST_F(RouterFixture, WebSocketSessionPassesFramesBothWays) {
     QList<QString> serverGot;
     QObject::connect(&server, &QWebSocketServer::newConnection, [&] {
         QWebSocket* peer = server.nextPendingConnection();
+        peer->setParent(&server);
         QObject::connect(peer, &QWebSocket::textMessageReceived, peer, [&, peer](const QString& m) {
             serverGot.append(m);
             peer->sendTextMessage(QStringLiteral("echo:") + m);
