@@ -41,9 +41,11 @@ QCoro::Task<bool> askReady(qint64 port) {
 
 } // namespace
 
-Tunnel::Tunnel(std::optional<QString> supportDir, qint64 metricsPort, QObject* parent)
+Tunnel::Tunnel(std::optional<QString> supportDir, qint64 metricsPort, LinkRouter* router,
+               std::optional<QString> executable, QObject* parent)
     : QObject(parent), supportDir_(supportDir.value_or(defaultSupportDirectory())),
-      configURL_(supportDir_ + QStringLiteral("/config.yml")), metricsPort_(metricsPort) {}
+      configURL_(supportDir_ + QStringLiteral("/config.yml")), metricsPort_(metricsPort),
+      router_(router), executable_(std::move(executable)) {}
 
 void Tunnel::writeIngress() const {
     QFile file(configURL_);
