@@ -2,17 +2,22 @@
 
 #include "discovery/PortScanner.h"
 
-#include <QCoroFuture>
-#include <QPointer>
-#include <QtConcurrent>
-
 AppState::AppState(Options options, QObject* parent)
-    : QObject(parent), options_(std::move(options)) {
+    : QObject(parent), options_(std::move(options)),
+      provisioner_(options_.supportDir, options_.apiBase),
+      tunnel(std::make_unique<Tunnel>(provisioner_.supportDir(), options_.metricsPort,
+                                      options_.router, options_.tunnelExecutable)) {
     if (!options_.scanner)
         options_.scanner = &PortScanner::scan;
     scanPool_.setMaxThreadCount(1);
     scanPool_.setThreadPriority(QThread::LowPriority);
+
+    configured_ = provisioner_.isProvisioned();
+    tunnel->reapStale();
+    loadLocalLinks();
     startScanning();
+    if (configured_)
+        replayPendingKills();
 }
 
 AppState::~AppState() {
@@ -60,38 +65,6 @@ void AppState::setCopiedHost(std::optional<QString> value) {
 void AppState::setLiveHosts(QSet<QString> value) {
     liveHosts_ = std::move(value);
     Q_EMIT changed();
-}
-
-void AppState::startScanning() {
-    refresh();
-    scanTimer = std::make_unique<QTimer>();
-    scanTimer->setInterval(options_.scanInterval);
-    connect(scanTimer.get(), &QTimer::timeout, this, [self = QPointer(this)] {
-        if (self)
-            self->refresh();
-    });
-    scanTimer->start();
-}
-
-void AppState::refresh() {
-    if (scanTask)
-        return;
-    setIsScanning(rows_.isEmpty());
-    scanTask = true;
-    runRefresh();
-}
-
-QCoro::Task<> AppState::runRefresh() {
-    const QPointer self(this);
-    std::optional<QList<PortRow>> scanned =
-        co_await QtConcurrent::run(&scanPool_, options_.scanner);
-    if (!self)
-        co_return;
-    // A failed scan keeps the rows of the last one that succeeded.
-    if (scanned)
-        setRows(std::move(*scanned));
-    setIsScanning(false);
-    scanTask = false;
 }
 
 const PortRow* AppState::firstRow(qint64 port) const {

@@ -3,6 +3,9 @@
 #include "app/ShareLink.h"
 #include "discovery/PortRow.h"
 #include "platform/Clock.h"
+#include "router/RouteRule.h"
+#include "service/Provisioner.h"
+#include "tunnel/Tunnel.h"
 
 #include <QCoroTask>
 #include <QDateTime>
@@ -16,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 
 // The seams tests reach through; the app's entry uses the defaults.
 struct AppStateOptions {
@@ -24,6 +28,15 @@ struct AppStateOptions {
     Scanner scanner;
     std::chrono::milliseconds scanInterval{2000};
     Clock clock = systemClock();
+    // Empty means the user's support directory.
+    std::optional<QString> supportDir;
+    // Empty means the build profile's link service.
+    std::optional<QString> apiBase;
+    // Null means the process-wide router.
+    LinkRouter* router = nullptr;
+    // Empty means the installed tunnel client.
+    std::optional<QString> tunnelExecutable;
+    qint64 metricsPort = TunnelConfig::defaultMetricsPort;
 };
 
 // The one object that holds and orchestrates what changes while the app runs. It lives on the
@@ -56,10 +69,29 @@ public:
     bool isAppRunning(const ShareLink& link) const;
     bool canRefresh(const ShareLink& link) const;
 
+    // Stops a link: ends it at the service, or queues the end when the service cannot be
+    // reached, and forgets it locally. Returns at once; dropped while another operation runs.
+    void kill(const ShareLink& link);
+
+    // Ends the hosts at the service with all requests at once, cutting them off after
+    // `timeout` seconds; hosts whose end succeeded leave the pending kills.
+    QCoro::Task<> killRemote(QStringList hosts, double timeout);
+    // Ends the hosts with all requests at once and returns when every one has finished. Runs on
+    // a thread of its own and never needs the calling thread's event loop, so a caller may
+    // block on it.
+    static void killEach(const Provisioner& provisioner, const QStringList& hosts,
+                         CancelToken cancel = {});
+
+    const Provisioner& provisioner() const { return provisioner_; }
+    Tunnel& tunnelSupervisor() { return *tunnel; }
+
 Q_SIGNALS:
     void changed();
 
 private:
+    // Tests look at the expiry timers and run the link file operations directly.
+    friend class AppStateTestAccess;
+
     void setRows(QList<PortRow> value);
     void setLinks(QList<ShareLink> value);
     void setTunnelReady(bool value);
@@ -74,7 +106,27 @@ private:
     void startScanning();
     void refresh();
     QCoro::Task<> runRefresh();
+    QCoro::Task<> checkReadiness();
     const PortRow* firstRow(qint64 port) const;
+
+    // Links and their file.
+    QString linksURL() const;
+    void saveLinks();
+    void loadLocalLinks();
+    void scheduleExpiry(const ShareLink& link);
+    void dropExpiryTimer(const QString& host);
+    void removeLocal(const ShareLink& link);
+    QCoro::Task<> runKill(ShareLink link);
+    QList<RouteRule> activeRules() const;
+    void syncTunnel();
+    void handleUnauthorized();
+
+    // Provisioning.
+    void provisionIfNeeded();
+    void provision();
+    QCoro::Task<> runProvision();
+
+    QCoro::Task<> replayPendingKills();
 
     // Published.
     QList<PortRow> rows_;
@@ -88,9 +140,13 @@ private:
     std::optional<QString> copiedHost_;
     QSet<QString> liveHosts_;
 
+    Options options_;
+    Provisioner provisioner_;
+
     // Not published.
+    std::unique_ptr<Tunnel> tunnel;
     std::unique_ptr<QTimer> scanTimer;
-    QHash<QString, std::shared_ptr<QTimer>> expiryTimers;
+    std::unordered_map<QString, std::unique_ptr<QTimer>> expiryTimers;
     // True while a scan refresh runs; a refresh that finds it set is dropped, not queued.
     bool scanTask = false;
     bool didReconcile = false;
@@ -103,7 +159,6 @@ private:
     QHash<QString, QDateTime> endedSince;
     bool probing = false;
 
-    Options options_;
     // One low-priority worker: scans never run two at a time.
     QThreadPool scanPool_;
 };

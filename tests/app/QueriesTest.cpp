@@ -19,7 +19,9 @@ ShareLink link(const char* host, qint64 port, const char* project) {
 }
 
 std::unique_ptr<AppState> stateWithRows(QList<PortRow> rows) {
-    auto state = std::make_unique<AppState>(AppState::Options{[rows] { return rows; }});
+    AppState::Options options;
+    options.scanner = [rows] { return rows; };
+    auto state = std::make_unique<AppState>(std::move(options));
     EXPECT_TRUE(waitUntil([&] { return !state->rows().isEmpty(); }));
     return state;
 }

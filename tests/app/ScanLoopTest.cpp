@@ -55,7 +55,10 @@ protected:
         state.reset();
     }
     AppState* start(std::chrono::milliseconds interval) {
-        state = std::make_unique<AppState>(AppState::Options{scans.scanner(), interval});
+        AppState::Options options;
+        options.scanner = scans.scanner();
+        options.scanInterval = interval;
+        state = std::make_unique<AppState>(std::move(options));
         return state.get();
     }
     ControlledScanner scans;

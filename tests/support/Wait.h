@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/Printers.h"
+
 #include <QCoroTask>
 #include <chrono>
 #include <functional>

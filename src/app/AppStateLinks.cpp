@@ -1,0 +1,170 @@
+#include "app/AppState.h"
+#include "app/LinksFile.h"
+#include "service/ProvisionError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPointer>
+
+namespace {
+
+const QString linkExpiredStatus = QStringLiteral("Link expired");
+const QString installExpiredStatus = QStringLiteral("Install expired \u2014 set up sharing again");
+
+} // namespace
+
+QString AppState::linksURL() const {
+    return provisioner_.fileURL(QString::fromLatin1(LinksFile::fileName));
+}
+
+void AppState::saveLinks() {
+    QDir().mkpath(provisioner_.supportDir());
+    const std::optional<QByteArray> content = LinksFile::encode(links_);
+    if (!content)
+        return;
+    try {
+        Provisioner::writeSecure(*content, linksURL());
+    } catch (const UserFacingError&) {
+        // The previous file, or none, stays; the next save tries again.
+    }
+    QFile::setPermissions(linksURL(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+void AppState::loadLocalLinks() {
+    QFile file(linksURL());
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const std::optional<QList<ShareLink>> saved = LinksFile::decode(file.readAll());
+    if (!saved)
+        return;
+    const QDateTime now = options_.clock();
+    QList<ShareLink> current;
+    for (const ShareLink& link : *saved) {
+        if (link.expiresAt > now)
+            current.append(link);
+    }
+    setLinks(current);
+    for (const ShareLink& link : current)
+        scheduleExpiry(link);
+}
+
+void AppState::dropExpiryTimer(const QString& host) {
+    const auto found = expiryTimers.find(host);
+    if (found == expiryTimers.end())
+        return;
+    found->second->stop();
+    // Deleted later: this may run inside the timer's own firing.
+    found->second.release()->deleteLater();
+    expiryTimers.erase(found);
+}
+
+void AppState::scheduleExpiry(const ShareLink& link) {
+    dropExpiryTimer(link.host);
+    const qint64 msecsLeft = options_.clock().msecsTo(link.expiresAt);
+    if (msecsLeft <= 0) {
+        kill(link);
+        return;
+    }
+    auto timer = std::make_unique<QTimer>();
+    timer->setSingleShot(true);
+    timer->setTimerType(Qt::PreciseTimer);
+    // QTimer takes an int of milliseconds; a link that outlives that is re-armed on the way.
+    timer->setInterval(
+        static_cast<int>(std::min<qint64>(msecsLeft, std::numeric_limits<int>::max())));
+    connect(timer.get(), &QTimer::timeout, this, [self = QPointer(this), link] {
+        if (!self)
+            return;
+        if (self->options_.clock().msecsTo(link.expiresAt) > 0) {
+            self->scheduleExpiry(link);
+            return;
+        }
+        self->setStatusMessage(linkExpiredStatus);
+        self->kill(link);
+    });
+    timer->start();
+    expiryTimers[link.host] = std::move(timer);
+}
+
+void AppState::removeLocal(const ShareLink& link) {
+    QList<ShareLink> kept;
+    for (const ShareLink& other : links_) {
+        if (other.host != link.host)
+            kept.append(other);
+    }
+    setLinks(kept);
+    if (liveHosts_.contains(link.host)) {
+        QSet<QString> live = liveHosts_;
+        live.remove(link.host);
+        setLiveHosts(live);
+    }
+    saveLinks();
+    dropExpiryTimer(link.host);
+}
+
+void AppState::kill(const ShareLink& link) {
+    if (isBusy_)
+        return;
+    setIsBusy(true);
+    runKill(link);
+}
+
+QCoro::Task<> AppState::runKill(ShareLink link) {
+    const QPointer self(this);
+    std::optional<QString> failure;
+    bool unauthorized = false;
+    try {
+        const CancelToken never;
+        co_await provisioner_.kill(link.host, never);
+    } catch (const ProvisionError& error) {
+        unauthorized = error.kind() == ProvisionError::Kind::unauthorized;
+        failure = error.description();
+    } catch (const UserFacingError& error) {
+        failure = error.description();
+    }
+    if (!self)
+        co_return;
+    if (unauthorized) {
+        handleUnauthorized();
+        setIsBusy(false);
+        co_return;
+    }
+    if (failure) {
+        // Ended at the service later: by the replay at the next start or by reconciliation.
+        provisioner_.addPendingKills({link.host});
+        setStatusMessage(failure);
+    }
+    removeLocal(link);
+    syncTunnel();
+    setIsBusy(false);
+}
+
+QList<RouteRule> AppState::activeRules() const {
+    QList<RouteRule> rules;
+    for (const ShareLink& link : links_) {
+        if (!isWaiting(link))
+            rules.append({link.host, link.port});
+    }
+    return rules;
+}
+
+void AppState::syncTunnel() {
+    if (!configured_)
+        return;
+    try {
+        tunnel->start(activeRules());
+    } catch (const UserFacingError& error) {
+        setStatusMessage(error.description());
+    }
+}
+
+void AppState::handleUnauthorized() {
+    tunnel->stop();
+    setLinks({});
+    saveLinks();
+    provisioner_.clearLocal();
+    setConfigured(false);
+    unhealthySince.reset();
+    repairs = 0;
+    endedSince.clear();
+    setStatusMessage(installExpiredStatus);
+}

@@ -1,0 +1,48 @@
+#include "app/AppState.h"
+#include "service/UserFacingError.h"
+
+#include <QPointer>
+
+namespace {
+
+// The least time between the starts of two automatic install attempts.
+constexpr qint64 provisioningThrottleMs = 10'000;
+
+} // namespace
+
+void AppState::provisionIfNeeded() {
+    if (configured_ || isProvisioning_)
+        return;
+    const QDateTime now = options_.clock();
+    if (lastProvisionAttempt && lastProvisionAttempt->msecsTo(now) < provisioningThrottleMs)
+        return;
+    lastProvisionAttempt = now;
+    provision();
+}
+
+void AppState::provision() {
+    if (isProvisioning_)
+        return;
+    setIsProvisioning(true);
+    runProvision();
+}
+
+QCoro::Task<> AppState::runProvision() {
+    const QPointer self(this);
+    std::optional<QString> failure;
+    try {
+        const CancelToken never;
+        co_await provisioner_.install(never);
+    } catch (const UserFacingError& error) {
+        failure = error.description();
+    }
+    if (!self)
+        co_return;
+    if (failure) {
+        setStatusMessage(failure);
+    } else {
+        setConfigured(true);
+        setStatusMessage(std::nullopt);
+    }
+    setIsProvisioning(false);
+}

@@ -1,0 +1,67 @@
+#include "app/AppState.h"
+
+#include <QCoroFuture>
+#include <QPointer>
+#include <QtConcurrent>
+
+namespace {
+
+const QString reconnectingStatus = QStringLiteral("Reconnecting\u2026");
+
+} // namespace
+
+void AppState::startScanning() {
+    refresh();
+    scanTimer = std::make_unique<QTimer>();
+    scanTimer->setInterval(options_.scanInterval);
+    connect(scanTimer.get(), &QTimer::timeout, this, [self = QPointer(this)] {
+        if (self)
+            self->refresh();
+    });
+    scanTimer->start();
+}
+
+void AppState::refresh() {
+    if (scanTask)
+        return;
+    setIsScanning(rows_.isEmpty());
+    scanTask = true;
+    runRefresh();
+}
+
+QCoro::Task<> AppState::runRefresh() {
+    const QPointer self(this);
+    // Named, not temporary: GCC 12 mishandles temporaries inside co_await expressions.
+    QFuture<std::optional<QList<PortRow>>> scan = QtConcurrent::run(&scanPool_, options_.scanner);
+    std::optional<QList<PortRow>> scanned = co_await scan;
+    if (!self)
+        co_return;
+    // A failed scan keeps the rows of the last one that succeeded.
+    if (scanned)
+        setRows(std::move(*scanned));
+    setIsScanning(false);
+    provisionIfNeeded();
+    syncTunnel();
+    co_await checkReadiness();
+    if (!self)
+        co_return;
+    scanTask = false;
+}
+
+QCoro::Task<> AppState::checkReadiness() {
+    const QPointer self(this);
+    if (!tunnel->isRunning()) {
+        setTunnelReady(false);
+        co_return;
+    }
+    const QString readyPath = QStringLiteral("/ready");
+    const std::optional<MetricsAnswer> answer = co_await tunnel->metrics(readyPath);
+    if (!self)
+        co_return;
+    const bool ready = answer && answer->status == 200;
+    setTunnelReady(ready);
+    if (!ready && !liveHosts_.isEmpty())
+        setLiveHosts({});
+    if (ready && statusMessage_ == reconnectingStatus)
+        setStatusMessage(std::nullopt);
+}
