@@ -1,4 +1,5 @@
 #include "app/AppState.h"
+#include "router/LinkRouter.h"
 
 #include <QApplication>
 
@@ -8,6 +9,8 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationDomain(QStringLiteral("skerrow.dev"));
     // A tray utility keeps running with no window open.
     QApplication::setQuitOnLastWindowClosed(false);
+    LinkRouter router(LinkRouter::listeningPort, systemClock());
+    LinkRouter::installShared(&router);
     AppState state;
     return QApplication::exec();
 }

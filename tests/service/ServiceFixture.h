@@ -22,9 +22,6 @@ inline QStringList texts(std::initializer_list<const char*> items) {
         list.append(QString::fromUtf8(item));
     return list;
 }
-inline void PrintTo(const QString& value, std::ostream* out) {
-    *out << '"' << value.toStdString() << '"';
-}
 
 // A private support directory and a test service that answers 200 with an empty body.
 class ServiceFixture : public ::testing::Test {
