@@ -19,6 +19,8 @@ struct StaleCase {
     Name processName;
     Outcome outcome;
     bool fileRemoved;
+
+    friend void PrintTo(const StaleCase& c, std::ostream* out) { *out << c.name; }
 };
 
 const StaleCase staleCases[] = {
