@@ -22,6 +22,9 @@ AppState::AppState(Options options, QObject* parent)
 
 AppState::~AppState() {
     scanTimer.reset();
+    // No tunnel client outlives the state that started it.
+    if (tunnel->processId())
+        tunnel->stop();
     // A scan in flight finishes on its worker; its task sees the state gone and does nothing.
     scanPool_.waitForDone();
 }

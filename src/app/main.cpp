@@ -1,4 +1,5 @@
 #include "app/AppState.h"
+#include "platform/QuitSignals.h"
 #include "router/LinkRouter.h"
 
 #include <QApplication>
@@ -12,5 +13,6 @@ int main(int argc, char** argv) {
     LinkRouter router(LinkRouter::listeningPort, systemClock());
     LinkRouter::installShared(&router);
     AppState state;
+    handleQuitSignals([] { QCoreApplication::quit(); });
     return QApplication::exec();
 }
