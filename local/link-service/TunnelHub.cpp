@@ -39,6 +39,19 @@ TunnelHub::TunnelHub(Authorize authorize, QObject* parent)
     pingTimer_.start();
 }
 
+TunnelHub::~TunnelHub() {
+    // The connections are children of the server, which would close them only after the tables
+    // and callbacks their handlers use are gone, and closing reports "disconnected". Cut the
+    // handlers first, then close the connections while everything is still whole.
+    server_.close();
+    const QList<QTcpSocket*> sockets =
+        server_.findChildren<QTcpSocket*>(Qt::FindDirectChildrenOnly);
+    for (QTcpSocket* socket : sockets) {
+        socket->disconnect(this);
+        delete socket;
+    }
+}
+
 bool TunnelHub::listen(const QHostAddress& address, quint16 port) {
     return server_.listen(address, port);
 }

@@ -25,6 +25,7 @@ public:
     static constexpr int greetingTimeoutMs = 10000;
 
     explicit TunnelHub(Authorize authorize, QObject* parent = nullptr);
+    ~TunnelHub() override;
     bool listen(const QHostAddress& address, quint16 port);
     quint16 serverPort() const { return server_.serverPort(); }
     QString errorString() const { return server_.errorString(); }

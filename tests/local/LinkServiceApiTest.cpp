@@ -230,6 +230,14 @@ TEST_F(ShortLivedLinks, LinksEndByThemselvesAtTheirExpiry) {
     EXPECT_TRUE(answer.contains("\r\nx-skerrow-status: ended\r\n")) << answer.constData();
 }
 
+TEST_F(LinkServiceApi, StopsCleanlyWithATunnelClientConnected) {
+    TunnelProcess tunnel;
+    ASSERT_TRUE(tunnel.start(dir.path()));
+    ASSERT_TRUE(waitUntil([&] { return service.output().contains("connected from"); }))
+        << service.output().constData();
+    EXPECT_EQ(service.stop(), 0) << service.output().constData();
+}
+
 TEST(LinkServiceCommandLine, HelpAndBadOptions) {
     QProcess help;
     help.start(QStringLiteral(SKERROW_LINK_SERVICE_PATH), {QStringLiteral("--help")});

@@ -87,14 +87,18 @@ bool ServiceProcess::start(const QString& statePath, const QStringList& extra, q
     return started && apiPort && controlPort && tunnelPort;
 }
 
-void ServiceProcess::stop() {
+int ServiceProcess::stop() {
     if (!process_ || process_->state() == QProcess::NotRunning)
-        return;
+        return -1;
     process_->terminate();
-    if (!process_->waitForFinished(5000))
+    const bool finished = process_->waitForFinished(5000);
+    if (!finished)
         process_->kill();
     process_->waitForFinished(5000);
     stderrText_ += process_->readAllStandardError();
+    if (!finished || process_->exitStatus() != QProcess::NormalExit)
+        return -1;
+    return process_->exitCode();
 }
 
 QString ServiceProcess::api(const QString& path) const {

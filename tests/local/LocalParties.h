@@ -32,7 +32,9 @@ public:
     // Starts the service with the given extra options; ports left 0 are chosen by it.
     bool start(const QString& statePath, const QStringList& extra = {}, quint16 apiPort = 0,
                quint16 controlPort = 0, quint16 tunnelPort = 0);
-    void stop();
+    // Sends SIGTERM and waits; returns the exit code, or -1 when the process crashed or had to
+    // be killed.
+    int stop();
     QString api(const QString& path) const;
     QString control(const QString& path) const;
     QByteArray output() const { return stderrText_; }
