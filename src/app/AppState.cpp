@@ -21,6 +21,8 @@ AppState::AppState(Options options, QObject* parent)
 }
 
 AppState::~AppState() {
+    lifetime_.reset();
+    requests_.cancel();
     scanTimer.reset();
     // No tunnel client outlives the state that started it.
     if (tunnel->processId())

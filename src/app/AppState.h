@@ -142,6 +142,10 @@ private:
 
     Options options_;
     Provisioner provisioner_;
+    // Tasks check this instead of the state itself: it is gone before the state's destructor
+    // cancels the requests in flight, whose tasks then resume and end at once.
+    std::unique_ptr<QObject> lifetime_ = std::make_unique<QObject>();
+    CancelToken requests_;
 
     // Not published.
     std::unique_ptr<Tunnel> tunnel;

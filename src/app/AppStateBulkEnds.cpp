@@ -66,13 +66,13 @@ QCoro::Task<> AppState::killRemote(QStringList hosts, double timeout) {
 }
 
 QCoro::Task<> AppState::replayPendingKills() {
-    const QPointer self(this);
+    const QPointer<QObject> alive = lifetime_.get();
     const Provisioner provisioner = provisioner_;
     const QStringList hosts = provisioner.pendingKills();
     for (const QString& host : hosts) {
         try {
-            const CancelToken never;
-            co_await provisioner.kill(host, never);
+            const CancelToken cancel = requests_;
+            co_await provisioner.kill(host, cancel);
             provisioner.removePendingKill(host);
         } catch (const ProvisionError& error) {
             if (error.kind() == ProvisionError::Kind::unauthorized) {
@@ -83,7 +83,7 @@ QCoro::Task<> AppState::replayPendingKills() {
             }
         } catch (const UserFacingError&) {
         }
-        if (!self)
+        if (!alive)
             co_return;
     }
 }

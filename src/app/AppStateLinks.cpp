@@ -109,19 +109,19 @@ void AppState::kill(const ShareLink& link) {
 }
 
 QCoro::Task<> AppState::runKill(ShareLink link) {
-    const QPointer self(this);
+    const QPointer<QObject> alive = lifetime_.get();
     std::optional<QString> failure;
     bool unauthorized = false;
     try {
-        const CancelToken never;
-        co_await provisioner_.kill(link.host, never);
+        const CancelToken cancel = requests_;
+        co_await provisioner_.kill(link.host, cancel);
     } catch (const ProvisionError& error) {
         unauthorized = error.kind() == ProvisionError::Kind::unauthorized;
         failure = error.description();
     } catch (const UserFacingError& error) {
         failure = error.description();
     }
-    if (!self)
+    if (!alive)
         co_return;
     if (unauthorized) {
         handleUnauthorized();

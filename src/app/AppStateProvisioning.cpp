@@ -28,15 +28,15 @@ void AppState::provision() {
 }
 
 QCoro::Task<> AppState::runProvision() {
-    const QPointer self(this);
+    const QPointer<QObject> alive = lifetime_.get();
     std::optional<QString> failure;
     try {
-        const CancelToken never;
-        co_await provisioner_.install(never);
+        const CancelToken cancel = requests_;
+        co_await provisioner_.install(cancel);
     } catch (const UserFacingError& error) {
         failure = error.description();
     }
-    if (!self)
+    if (!alive)
         co_return;
     if (failure) {
         setStatusMessage(failure);

@@ -30,11 +30,11 @@ void AppState::refresh() {
 }
 
 QCoro::Task<> AppState::runRefresh() {
-    const QPointer self(this);
+    const QPointer<QObject> alive = lifetime_.get();
     // Named, not temporary: GCC 12 mishandles temporaries inside co_await expressions.
     QFuture<std::optional<QList<PortRow>>> scan = QtConcurrent::run(&scanPool_, options_.scanner);
     std::optional<QList<PortRow>> scanned = co_await scan;
-    if (!self)
+    if (!alive)
         co_return;
     // A failed scan keeps the rows of the last one that succeeded.
     if (scanned)
@@ -43,20 +43,20 @@ QCoro::Task<> AppState::runRefresh() {
     provisionIfNeeded();
     syncTunnel();
     co_await checkReadiness();
-    if (!self)
+    if (!alive)
         co_return;
     scanTask = false;
 }
 
 QCoro::Task<> AppState::checkReadiness() {
-    const QPointer self(this);
+    const QPointer<QObject> alive = lifetime_.get();
     if (!tunnel->isRunning()) {
         setTunnelReady(false);
         co_return;
     }
     const QString readyPath = QStringLiteral("/ready");
     const std::optional<MetricsAnswer> answer = co_await tunnel->metrics(readyPath);
-    if (!self)
+    if (!alive)
         co_return;
     const bool ready = answer && answer->status == 200;
     setTunnelReady(ready);

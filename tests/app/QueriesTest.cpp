@@ -21,8 +21,12 @@ ShareLink link(const char* host, qint64 port, const char* project) {
 std::unique_ptr<AppState> stateWithRows(QList<PortRow> rows) {
     AppState::Options options;
     options.scanner = [rows] { return rows; };
+    // No link service there: the tests never reach one by accident.
+    options.apiBase = QStringLiteral("http://127.0.0.1:9");
     auto state = std::make_unique<AppState>(std::move(options));
     EXPECT_TRUE(waitUntil([&] { return !state->rows().isEmpty(); }));
+    // The refresh also tried to install against the closed port; let that attempt end.
+    EXPECT_TRUE(waitUntil([&] { return !state->isProvisioning(); }));
     return state;
 }
 

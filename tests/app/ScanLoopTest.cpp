@@ -57,6 +57,8 @@ protected:
     AppState* start(std::chrono::milliseconds interval) {
         AppState::Options options;
         options.scanner = scans.scanner();
+        // No link service there: the tests never reach one by accident.
+        options.apiBase = QStringLiteral("http://127.0.0.1:9");
         options.scanInterval = interval;
         state = std::make_unique<AppState>(std::move(options));
         return state.get();
