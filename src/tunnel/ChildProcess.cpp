@@ -1,5 +1,6 @@
 #include "tunnel/ChildProcess.h"
 
+#include "platform/SpawnArguments.h"
 #include "service/PlatformErrors.h"
 
 #include <QByteArray>
@@ -11,7 +12,6 @@
 #include <sys/wait.h>
 #include <system_error>
 #include <thread>
-#include <vector>
 
 extern char** environ;
 
@@ -38,16 +38,7 @@ std::shared_ptr<ChildProcess> ChildProcess::launch(const QString& executable,
     // The child changes directory before it executes, so a relative path is fixed here against
     // our own directory rather than resolved in the child's.
     const QString program = QFileInfo(executable).absoluteFilePath();
-    const QByteArray path = QFile::encodeName(program);
-    std::vector<QByteArray> storage;
-    storage.reserve(static_cast<size_t>(arguments.size()) + 1);
-    storage.push_back(path);
-    for (const QString& argument : arguments)
-        storage.push_back(argument.toLocal8Bit());
-    std::vector<char*> argv;
-    for (QByteArray& item : storage)
-        argv.push_back(item.data());
-    argv.push_back(nullptr);
+    const SpawnArguments argv(program, arguments);
     const QByteArray directory = QFile::encodeName(workingDirectory);
 
     FileActions actions;
@@ -67,7 +58,7 @@ std::shared_ptr<ChildProcess> ChildProcess::launch(const QString& executable,
 
     pid_t pid = 0;
     const int rc =
-        ::posix_spawn(&pid, path.constData(), actions.get(), &attributes, argv.data(), environ);
+        ::posix_spawn(&pid, argv.path(), actions.get(), &attributes, argv.argv(), environ);
     ::posix_spawnattr_destroy(&attributes);
     if (rc != 0)
         throw FileError(program, std::error_code(rc, std::generic_category()));

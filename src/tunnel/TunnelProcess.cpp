@@ -1,11 +1,11 @@
 // The process half of Tunnel: launching, stopping and finding cloudflared.
 #include "platform/SystemTools.h"
+#include "platform/ToolRunner.h"
 #include "router/LinkRouter.h"
 #include "service/PlatformErrors.h"
 #include "service/Provisioner.h"
 #include "tunnel/ChildProcess.h"
 #include "tunnel/PidText.h"
-#include "tunnel/ToolOutput.h"
 #include "tunnel/Tunnel.h"
 
 #include <QCoreApplication>
@@ -19,6 +19,9 @@
 #include <unistd.h>
 
 namespace {
+
+// The name query of a leftover client is one short ps run; a hung ps must not hold the app.
+constexpr double psTimeout = 5.0;
 
 constexpr mode_t newFileMode = 0666; // narrowed by the umask, as for any new file
 
@@ -150,8 +153,11 @@ void Tunnel::reapStale() {
 
     if (*pid > 1 && *pid != static_cast<qint32>(QCoreApplication::applicationPid()) &&
         processExists(*pid)) {
-        const QString name = toolOutput(psPath(), {QStringLiteral("-p"), QString::number(*pid),
-                                                   QStringLiteral("-o"), QStringLiteral("comm=")})
+        const QString name = runTool(psPath(),
+                                     {QStringLiteral("-p"), QString::number(*pid),
+                                      QStringLiteral("-o"), QStringLiteral("comm=")},
+                                     psTimeout)
+                                 .value_or(QString())
                                  .trimmed();
         // The id may have been reused by another program since; that one is left alone.
         if (name.endsWith(QLatin1String("cloudflared")))

@@ -1,5 +1,6 @@
 #include "ChildHelpers.h"
 
+#include "platform/SpawnArguments.h"
 #include "support/Wait.h"
 
 #include <QFile>
@@ -26,18 +27,12 @@ SpawnedProcess::SpawnedProcess(const QString& executable, const QStringList& arg
     if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     readFd_ = fds[0];
-    std::vector<QByteArray> storage{QFile::encodeName(executable)};
-    for (const QString& argument : arguments)
-        storage.push_back(argument.toLocal8Bit());
-    std::vector<char*> argv;
-    for (QByteArray& item : storage)
-        argv.push_back(item.data());
-    argv.push_back(nullptr);
+    const SpawnArguments argv(executable, arguments);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    if (::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+    if (::posix_spawn(&pid_, argv.path(), &actions, nullptr, argv.argv(), environ) != 0)
         pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
     ::close(fds[1]);

@@ -1,4 +1,6 @@
-#include "discovery/ToolRunner.h"
+#include "platform/ToolRunner.h"
+
+#include "platform/SpawnArguments.h"
 
 #include <QByteArray>
 #include <QStringDecoder>
@@ -13,11 +15,9 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-#include <vector>
 
 extern char** environ;
 
-namespace PortScanner {
 namespace {
 
 using namespace std::chrono_literals;
@@ -75,24 +75,14 @@ bool drain(int fd, QByteArray& output) {
 }
 
 std::optional<pid_t> spawn(const QString& executable, const QStringList& arguments, int outFd) {
-    const QByteArray path = executable.toLocal8Bit();
-    std::vector<QByteArray> storage;
-    storage.reserve(static_cast<size_t>(arguments.size()) + 1);
-    storage.push_back(path);
-    for (const QString& argument : arguments)
-        storage.push_back(argument.toLocal8Bit());
-    std::vector<char*> argv;
-    for (QByteArray& item : storage)
-        argv.push_back(item.data());
-    argv.push_back(nullptr);
-
+    const SpawnArguments argv(executable, arguments);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
     // Standard error is not wanted; sending it nowhere keeps a chatty tool from blocking on it.
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     pid_t pid = 0;
-    const int rc = ::posix_spawn(&pid, path.constData(), &actions, nullptr, argv.data(), environ);
+    const int rc = ::posix_spawn(&pid, argv.path(), &actions, nullptr, argv.argv(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0)
         return std::nullopt;
@@ -101,8 +91,8 @@ std::optional<pid_t> spawn(const QString& executable, const QStringList& argumen
 
 } // namespace
 
-std::optional<QString> run(const QString& executable, const QStringList& arguments,
-                           double timeout) {
+std::optional<QString> runTool(const QString& executable, const QStringList& arguments,
+                               double timeout) {
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0)
         return std::nullopt;
@@ -158,5 +148,3 @@ std::optional<QString> run(const QString& executable, const QStringList& argumen
         return QString();
     return text;
 }
-
-} // namespace PortScanner
