@@ -19,6 +19,7 @@ public:
     void setLinks(QList<ShareLink> links) { state_.setLinks(std::move(links)); }
     void saveLinks() { state_.saveLinks(); }
     QString linksURL() const { return state_.linksURL(); }
+    QList<RouteRule> activeRules() const { return state_.activeRules(); }
 
 private:
     AppState& state_;

@@ -1,4 +1,4 @@
-#include "app/AppState.h"
+#include "AppStateTestAccess.h"
 #include "support/Wait.h"
 
 #include <gtest/gtest.h>
@@ -52,6 +52,27 @@ TEST(Queries, LinksAgainstTheRowsOnTheirPorts) {
     }
     EXPECT_FALSE(state->hasActiveLinks());
     EXPECT_TRUE(state->links(3000).isEmpty());
+}
+
+TEST(Queries, PausedLinksGetNoRouteAndDoNotCountAsActive) {
+    const auto state = stateWithRows({row(3000, "shop \u00B7 Next"), row(4000, "blog")});
+    AppStateTestAccess access(*state);
+    const ShareLink own = link("own", 3000, "shop");
+    const ShareLink other = link("other", 3000, "docs");
+    const ShareLink gone = link("gone", 5000, "shop");
+    access.setLinks({own, other});
+    EXPECT_EQ(access.activeRules(), (QList<RouteRule>{{QStringLiteral("own"), 3000}}));
+    EXPECT_TRUE(state->hasActiveLinks());
+    EXPECT_EQ(state->links(3000), (QList<ShareLink>{own, other}));
+
+    access.setLinks({other});
+    EXPECT_FALSE(state->hasActiveLinks());
+    EXPECT_TRUE(access.activeRules().isEmpty());
+
+    // A link whose app is not running keeps its route and counts as active.
+    access.setLinks({other, gone});
+    EXPECT_TRUE(state->hasActiveLinks());
+    EXPECT_EQ(access.activeRules(), (QList<RouteRule>{{QStringLiteral("gone"), 5000}}));
 }
 
 } // namespace
