@@ -8,10 +8,11 @@ QByteArray HttpRequest::path() const {
 }
 
 void HttpResponder::respond(const QByteArray& wireBytes) const {
-    if (!socket_ || socket_->state() != QAbstractSocket::ConnectedState)
+    QTcpSocket* const socket = socket_.data();
+    if (!socket || socket->state() != QAbstractSocket::ConnectedState)
         return;
-    socket_->write(wireBytes);
-    socket_->disconnectFromHost();
+    socket->write(wireBytes);
+    socket->disconnectFromHost();
 }
 
 void HttpResponder::respond(int status, const QByteArray& body, const QList<HttpHeader>& headers,

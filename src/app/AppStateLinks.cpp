@@ -71,15 +71,14 @@ void AppState::scheduleExpiry(const ShareLink& link) {
     // QTimer takes an int of milliseconds; a link that outlives that is re-armed on the way.
     timer->setInterval(
         static_cast<int>(std::min<qint64>(msecsLeft, std::numeric_limits<int>::max())));
-    connect(timer.get(), &QTimer::timeout, this, [self = QPointer(this), link] {
-        if (!self)
-            return;
-        if (self->options_.clock().msecsTo(link.expiresAt) > 0) {
-            self->scheduleExpiry(link);
+    // With the state as the connection's context the action never runs once the state is gone.
+    connect(timer.get(), &QTimer::timeout, this, [this, link] {
+        if (options_.clock().msecsTo(link.expiresAt) > 0) {
+            scheduleExpiry(link);
             return;
         }
-        self->setStatusMessage(linkExpiredStatus);
-        self->kill(link);
+        setStatusMessage(linkExpiredStatus);
+        kill(link);
     });
     timer->start();
     expiryTimers[link.host] = std::move(timer);

@@ -14,10 +14,8 @@ void AppState::startScanning() {
     refresh();
     scanTimer = std::make_unique<QTimer>();
     scanTimer->setInterval(options_.scanInterval);
-    connect(scanTimer.get(), &QTimer::timeout, this, [self = QPointer(this)] {
-        if (self)
-            self->refresh();
-    });
+    // With the state as the connection's context the action never runs once the state is gone.
+    connect(scanTimer.get(), &QTimer::timeout, this, [this] { refresh(); });
     scanTimer->start();
 }
 
