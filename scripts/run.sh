@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
 cmake --preset local
-cmake --build --preset local -j"$(nproc)"
+cmake --build --preset local -j"$(nproc)" --target skerrow skerrow-link-service skerrow_local_tunnel_client
 bin=build/local/bin
 service_pid=
 if [ -x "$bin/skerrow-link-service" ]; then

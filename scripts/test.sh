@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds the dev and sanitizer configurations and runs every test in both.
+# Sets up the machine, builds the dev and sanitizer configurations and runs every test in both;
+# also builds what the run command runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
@@ -8,6 +9,9 @@ for preset in dev asan-ubsan; do
   cmake --preset "$preset"
   cmake --build --preset "$preset" -j"$jobs"
 done
+# The optimised build that the run command uses must compile too.
+cmake --preset local
+cmake --build --preset local -j"$jobs" --target skerrow skerrow-link-service skerrow_local_tunnel_client
 ctest --preset dev -j"$jobs"
 # The sanitizer run skips the lint check, which does not depend on the build.
 ASAN_OPTIONS=detect_leaks=1 ctest --preset asan-ubsan -j"$jobs" -LE lint
