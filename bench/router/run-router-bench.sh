@@ -19,11 +19,14 @@ cleanup() {
 trap cleanup EXIT
 
 port_in_use() { ss -Htln "sport = :$1" | grep -q .; }
+# Below the kernel's ephemeral range, and with no socket in any state on it: the tens of
+# thousands of connections of an earlier run leave their ports in TIME-WAIT, which a new
+# listener cannot bind.
 free_port() {
   local port
   while :; do
-    port=$((30000 + RANDOM % 20000))
-    port_in_use "$port" || { echo "$port"; return; }
+    port=$((20000 + RANDOM % 12000))
+    ss -Htan "sport = :$port" | grep -q . || { echo "$port"; return; }
   done
 }
 wait_for_port() {

@@ -1,7 +1,5 @@
 #include "router/Reply.h"
 
-#include <QTcpSocket>
-
 namespace Reply {
 namespace {
 
@@ -25,23 +23,6 @@ QByteArray bytes(int status, const QString& body) {
     return "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) +
            "\r\nContent-Type: text/plain\r\nContent-Length: " + QByteArray::number(payload.size()) +
            "\r\nConnection: close\r\n\r\n" + payload;
-}
-
-void send(QTcpSocket* socket, int status, const QString& body) {
-    QObject::connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
-    // A write that fails (the client is already gone) ends the connection as well.
-    QObject::connect(socket, &QAbstractSocket::errorOccurred, socket,
-                     [socket](QAbstractSocket::SocketError) {
-                         socket->abort();
-                         socket->deleteLater();
-                     });
-    if (socket->state() != QAbstractSocket::ConnectedState) {
-        socket->abort();
-        socket->deleteLater();
-        return;
-    }
-    socket->write(bytes(status, body));
-    socket->disconnectFromHost();
 }
 
 } // namespace Reply

@@ -1,14 +1,18 @@
 #include "router/RouterCore.h"
 
-#include "router/HeadReader.h"
+#include "router/ClientSession.h"
+#include "router/Listener.h"
+#include "router/Poller.h"
 
 #include <QSet>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTimer>
 
 RouterCore::RouterCore(quint16 listeningPort, Clock clock)
-    : listeningPort_(listeningPort), clock_(std::move(clock)) {}
+    : listeningPort_(listeningPort), clock_(std::move(clock)),
+      readBuffer_(std::make_unique<char[]>(ClientSession::bytesPerRead)) {}
+
+// Runs on the router's thread, so every connection closes there.
+RouterCore::~RouterCore() = default;
 
 void RouterCore::setRoutes(const QList<RouteRule>& rules) {
     QHash<QString, qint64> table;
@@ -43,49 +47,63 @@ void RouterCore::recordVisitor(const QString& host, const QString& address) {
     visitors_.record(host, address, clock_());
 }
 
+Poller* RouterCore::poller() {
+    if (!poller_) {
+        poller_ = std::make_unique<Poller>();
+        appAddresses_ = resolveAppHost();
+    }
+    return poller_->isValid() ? poller_.get() : nullptr;
+}
+
 void RouterCore::startLocked() {
     if (listener_)
         return;
-    auto* listener = new QTcpServer(this);
-    listener->setListenBacklogSize(listenBacklog);
-    listener_ = listener;
-    connect(listener, &QTcpServer::newConnection, this, &RouterCore::acceptPending);
-    connect(listener, &QTcpServer::acceptError, this,
-            [this, listener](QAbstractSocket::SocketError) { listenerFailed(listener); });
-    // Any address, IPv4 and IPv6: the tunnel client may reach us over either loopback.
-    if (listener->listen(QHostAddress::Any, listeningPort_))
-        ready_ = true;
-    else
-        listenerFailed(listener);
+    Poller* poller = this->poller();
+    if (!poller)
+        return;
+    std::unique_ptr<Listener> listener = Listener::open(
+        listeningPort_, listenBacklog,
+        [this](Descriptor connection) { handle(std::move(connection)); },
+        [this](Listener* failed) { listenerFailed(failed); });
+    // The port is taken: the same as a listener that fails once it runs.
+    if (!listener) {
+        scheduleRestart();
+        return;
+    }
+    const int fd = listener->fd();
+    listener_ = static_cast<Listener*>(poller->adopt(std::move(listener)));
+    if (!poller->watch(fd, listener_)) {
+        listenerFailed(listener_);
+        return;
+    }
+    ready_ = true;
 }
 
 void RouterCore::stopLocked() {
-    if (listener_) {
-        listener_->disconnect(this);
-        listener_->close();
-        listener_->deleteLater();
-    }
+    if (listener_)
+        poller_->retire(listener_);
     listener_ = nullptr;
     ready_ = false;
 }
 
-// The port is taken or the listener broke: tear it down and try again shortly, for as long as
-// there are routes to serve.
-void RouterCore::listenerFailed(QTcpServer* failed) {
+// The listener broke: tear it down and try again shortly, for as long as there are routes to
+// serve.
+void RouterCore::listenerFailed(Listener* failed) {
     if (failed != listener_)
         return;
     stopLocked();
+    scheduleRestart();
+}
+
+void RouterCore::scheduleRestart() {
     QTimer::singleShot(restartDelayMs, this, [this] {
         if (!routes_.isEmpty())
             startLocked();
     });
 }
 
-void RouterCore::acceptPending() {
-    while (QTcpServer* listener = listener_.data()) {
-        QTcpSocket* client = listener->nextPendingConnection();
-        if (!client)
-            return;
-        new HeadReader(client, this);
-    }
+void RouterCore::handle(Descriptor connection) {
+    auto* session = static_cast<ClientSession*>(
+        poller_->adopt(std::make_unique<ClientSession>(std::move(connection), *this, *poller_)));
+    session->start();
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "platform/Clock.h"
+#include "router/AppAddress.h"
+#include "router/Descriptor.h"
 #include "router/RouteRule.h"
 #include "router/VisitorTable.h"
 #include "router/Visitors.h"
@@ -8,10 +10,12 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
-#include <QPointer>
+#include <memory>
 #include <optional>
+#include <vector>
 
-class QTcpServer;
+class Listener;
+class Poller;
 
 // The router's state and listener. Lives on the router's own thread: every member is touched
 // only there, so nothing here takes a lock. LinkRouter is the way in from other threads.
@@ -23,6 +27,7 @@ public:
     static constexpr int listenBacklog = 1024;
 
     RouterCore(quint16 listeningPort, Clock clock);
+    ~RouterCore() override;
 
     void setRoutes(const QList<RouteRule>& rules);
     void stop();
@@ -31,17 +36,28 @@ public:
 
     std::optional<qint64> port(const QString& host) const;
     void recordVisitor(const QString& host, const QString& address);
+    // Where the apps are reached: "localhost", resolved when the router first listens.
+    const std::vector<AppAddress>& appAddresses() const { return appAddresses_; }
+    // One read's worth of space shared by every connection: a read's bytes are sent on, or
+    // copied, before the next read, so no connection needs a buffer of its own for them.
+    char* readBuffer() { return readBuffer_.get(); }
 
 private:
     void startLocked();
     void stopLocked();
-    void listenerFailed(QTcpServer* failed);
-    void acceptPending();
+    void listenerFailed(Listener* failed);
+    void scheduleRestart();
+    void handle(Descriptor connection);
+    Poller* poller();
 
     const quint16 listeningPort_;
     const Clock clock_;
     QHash<QString, qint64> routes_;
-    QPointer<QTcpServer> listener_;
+    // Created on the router's thread on first use; owns the listener and every connection.
+    std::unique_ptr<Poller> poller_;
+    Listener* listener_ = nullptr;
+    std::vector<AppAddress> appAddresses_;
+    std::unique_ptr<char[]> readBuffer_;
     bool ready_ = false;
     VisitorTable visitors_;
 };
