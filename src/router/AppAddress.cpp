@@ -21,8 +21,8 @@ AppAddress AppAddress::withPort(quint16 port) const {
 
 std::vector<AppAddress> resolveAppHost() {
     std::vector<AppAddress> result;
+    // Zeroed hints ask for every address family.
     addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     if (getaddrinfo(appHost, nullptr, &hints, &found) == 0) {

@@ -3,7 +3,9 @@
 #include "RouterFixture.h"
 #include "support/Wait.h"
 
+#include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QWebSocket>
 #include <QWebSocketServer>
 
@@ -94,6 +96,43 @@ TEST_F(RouterFixture, BodySentAfterTheHeadReachesTheAppInOrder) {
     ASSERT_TRUE(waitUntil([&] { return app.received().front().endsWith(body.right(100)); }));
     const QByteArray received = app.received().front();
     EXPECT_EQ(received.sliced(received.indexOf("\r\n\r\n") + 4), body);
+}
+
+// An app that takes its upload slowly: the router must hold back what the app cannot take yet
+// and still deliver every byte, in order, without reading the client further ahead.
+TEST_F(RouterFixture, UploadToASlowReaderArrivesIntact) {
+    constexpr qsizetype bodySize = 4 * 1024 * 1024;
+    constexpr qint64 appReadPerTick = 64 * 1024;
+    QByteArray body(bodySize, Qt::Uninitialized);
+    for (qsizetype i = 0; i < bodySize; ++i)
+        body[i] = static_cast<char>(i % 251);
+    QTcpServer slowApp;
+    ASSERT_TRUE(slowApp.listen(QHostAddress::LocalHost, 0));
+    router->setRoutes({RouteRule{host, slowApp.serverPort()}});
+    QByteArray received;
+    QTimer reader;
+    QTcpSocket* appSide = nullptr;
+    QObject::connect(&slowApp, &QTcpServer::newConnection, [&] {
+        appSide = slowApp.nextPendingConnection();
+        appSide->setReadBufferSize(appReadPerTick);
+        QObject::connect(&reader, &QTimer::timeout,
+                         [&] { received += appSide->read(appReadPerTick); });
+        reader.start(1);
+    });
+
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, routerPort);
+    ASSERT_TRUE(client.waitForConnected(5000));
+    client.write(requestHead(
+        {"x-skerrow-host: shop.example.test", "Content-Length: " + QByteArray::number(bodySize)},
+        "PUT /upload HTTP/1.1"));
+    client.write(body);
+    const auto complete = [&] {
+        const qsizetype end = received.indexOf("\r\n\r\n");
+        return end >= 0 && received.size() - end - 4 >= bodySize;
+    };
+    ASSERT_TRUE(waitUntil(complete, std::chrono::seconds(30)));
+    EXPECT_TRUE(received.sliced(received.indexOf("\r\n\r\n") + 4) == body);
 }
 
 TEST_F(RouterFixture, WebSocketSessionPassesFramesBothWays) {
