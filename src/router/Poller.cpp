@@ -12,9 +12,10 @@ Poller::Poller(QObject* parent) : QObject(parent), epoll_(epoll_create1(EPOLL_CL
 }
 
 Poller::~Poller() {
-    // Clients close their descriptors as they go; the epoll set goes last.
+    // Clients close their descriptors as they go; the notifier and then the epoll set go last.
     retired_.clear();
     clients_.clear();
+    delete notifier_;
 }
 
 PollClient* Poller::adopt(std::unique_ptr<PollClient> client) {
