@@ -1,10 +1,10 @@
 // The local link service: install and links API, public edge, tunnel endpoint, test controls.
 #include "common/Log.h"
-#include "common/TerminationSignals.h"
 #include "link-service/ApiHandler.h"
 #include "link-service/ControlHandler.h"
 #include "link-service/LinkService.h"
 #include "link-service/ServiceOptions.h"
+#include "platform/QuitSignals.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
         return parsed.exitCode;
     }
     const ServiceOptions& options = *parsed.options;
-    quitOnTerminationSignals();
+    handleQuitSignals([] { QCoreApplication::quit(); });
 
     LinkService service(options);
     service.restore();

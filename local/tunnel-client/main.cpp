@@ -2,7 +2,7 @@
 // of the tunnel to the one ingress service.
 #include "common/Log.h"
 #include "common/SimpleHttpServer.h"
-#include "common/TerminationSignals.h"
+#include "platform/QuitSignals.h"
 #include "tunnel-client/ClientArguments.h"
 #include "tunnel-client/EdgeConnection.h"
 #include "tunnel-client/StreamBridge.h"
@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const TunnelConfig config = std::get<TunnelConfig>(loaded);
-    quitOnTerminationSignals();
+    handleQuitSignals([] { QCoreApplication::quit(); });
 
     QObject streams;
     EdgeConnection edge(config);

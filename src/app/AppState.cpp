@@ -31,47 +31,6 @@ AppState::~AppState() {
     scanPool_.waitForDone();
 }
 
-void AppState::setRows(QList<PortRow> value) {
-    rows_ = std::move(value);
-    Q_EMIT changed();
-}
-void AppState::setLinks(QList<ShareLink> value) {
-    links_ = std::move(value);
-    Q_EMIT changed();
-}
-void AppState::setTunnelReady(bool value) {
-    tunnelReady_ = value;
-    Q_EMIT changed();
-}
-void AppState::setStatusMessage(std::optional<QString> value) {
-    statusMessage_ = std::move(value);
-    Q_EMIT changed();
-}
-void AppState::setIsScanning(bool value) {
-    isScanning_ = value;
-    Q_EMIT changed();
-}
-void AppState::setIsProvisioning(bool value) {
-    isProvisioning_ = value;
-    Q_EMIT changed();
-}
-void AppState::setIsBusy(bool value) {
-    isBusy_ = value;
-    Q_EMIT changed();
-}
-void AppState::setConfigured(bool value) {
-    configured_ = value;
-    Q_EMIT changed();
-}
-void AppState::setCopiedHost(std::optional<QString> value) {
-    copiedHost_ = std::move(value);
-    Q_EMIT changed();
-}
-void AppState::setLiveHosts(QSet<QString> value) {
-    liveHosts_ = std::move(value);
-    Q_EMIT changed();
-}
-
 const PortRow* AppState::firstRow(qint64 port) const {
     for (const PortRow& row : rows_) {
         if (row.port == port)

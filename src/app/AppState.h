@@ -92,16 +92,11 @@ private:
     // Tests look at the expiry timers and run the link file operations directly.
     friend class AppStateTestAccess;
 
-    void setRows(QList<PortRow> value);
-    void setLinks(QList<ShareLink> value);
-    void setTunnelReady(bool value);
-    void setStatusMessage(std::optional<QString> value);
-    void setIsScanning(bool value);
-    void setIsProvisioning(bool value);
-    void setIsBusy(bool value);
-    void setConfigured(bool value);
-    void setCopiedHost(std::optional<QString> value);
-    void setLiveHosts(QSet<QString> value);
+    // Assigns a published member and notifies, also when the value is unchanged.
+    template <typename T, typename V> void publish(T& member, V&& value) {
+        member = std::forward<V>(value);
+        Q_EMIT changed();
+    }
 
     void startScanning();
     void refresh();

@@ -43,7 +43,7 @@ void AppState::loadLocalLinks() {
         if (link.expiresAt > now)
             current.append(link);
     }
-    setLinks(current);
+    publish(links_, current);
     for (const ShareLink& link : current)
         scheduleExpiry(link);
 }
@@ -77,7 +77,7 @@ void AppState::scheduleExpiry(const ShareLink& link) {
             scheduleExpiry(link);
             return;
         }
-        setStatusMessage(linkExpiredStatus);
+        publish(statusMessage_, linkExpiredStatus);
         kill(link);
     });
     timer->start();
@@ -90,11 +90,11 @@ void AppState::removeLocal(const ShareLink& link) {
         if (other.host != link.host)
             kept.append(other);
     }
-    setLinks(kept);
+    publish(links_, kept);
     if (liveHosts_.contains(link.host)) {
         QSet<QString> live = liveHosts_;
         live.remove(link.host);
-        setLiveHosts(live);
+        publish(liveHosts_, live);
     }
     saveLinks();
     dropExpiryTimer(link.host);
@@ -103,7 +103,7 @@ void AppState::removeLocal(const ShareLink& link) {
 void AppState::kill(const ShareLink& link) {
     if (isBusy_)
         return;
-    setIsBusy(true);
+    publish(isBusy_, true);
     runKill(link);
 }
 
@@ -124,17 +124,17 @@ QCoro::Task<> AppState::runKill(ShareLink link) {
         co_return;
     if (unauthorized) {
         handleUnauthorized();
-        setIsBusy(false);
+        publish(isBusy_, false);
         co_return;
     }
     if (failure) {
         // Ended at the service later: by the replay at the next start or by reconciliation.
         provisioner_.addPendingKills({link.host});
-        setStatusMessage(failure);
+        publish(statusMessage_, failure);
     }
     removeLocal(link);
     syncTunnel();
-    setIsBusy(false);
+    publish(isBusy_, false);
 }
 
 QList<RouteRule> AppState::activeRules() const {
@@ -152,18 +152,18 @@ void AppState::syncTunnel() {
     try {
         tunnel->start(activeRules());
     } catch (const UserFacingError& error) {
-        setStatusMessage(error.description());
+        publish(statusMessage_, error.description());
     }
 }
 
 void AppState::handleUnauthorized() {
     tunnel->stop();
-    setLinks({});
+    publish(links_, QList<ShareLink>{});
     saveLinks();
     provisioner_.clearLocal();
-    setConfigured(false);
+    publish(configured_, false);
     unhealthySince.reset();
     repairs = 0;
     endedSince.clear();
-    setStatusMessage(installExpiredStatus);
+    publish(statusMessage_, installExpiredStatus);
 }

@@ -23,7 +23,7 @@ void AppState::provisionIfNeeded() {
 void AppState::provision() {
     if (isProvisioning_)
         return;
-    setIsProvisioning(true);
+    publish(isProvisioning_, true);
     runProvision();
 }
 
@@ -39,10 +39,10 @@ QCoro::Task<> AppState::runProvision() {
     if (!alive)
         co_return;
     if (failure) {
-        setStatusMessage(failure);
+        publish(statusMessage_, failure);
     } else {
-        setConfigured(true);
-        setStatusMessage(std::nullopt);
+        publish(configured_, true);
+        publish(statusMessage_, std::nullopt);
     }
-    setIsProvisioning(false);
+    publish(isProvisioning_, false);
 }

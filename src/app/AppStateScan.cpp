@@ -22,7 +22,7 @@ void AppState::startScanning() {
 void AppState::refresh() {
     if (scanTask)
         return;
-    setIsScanning(rows_.isEmpty());
+    publish(isScanning_, rows_.isEmpty());
     scanTask = true;
     runRefresh();
 }
@@ -36,8 +36,8 @@ QCoro::Task<> AppState::runRefresh() {
         co_return;
     // A failed scan keeps the rows of the last one that succeeded.
     if (scanned)
-        setRows(std::move(*scanned));
-    setIsScanning(false);
+        publish(rows_, std::move(*scanned));
+    publish(isScanning_, false);
     provisionIfNeeded();
     syncTunnel();
     co_await checkReadiness();
@@ -49,7 +49,7 @@ QCoro::Task<> AppState::runRefresh() {
 QCoro::Task<> AppState::checkReadiness() {
     const QPointer<QObject> alive = lifetime_.get();
     if (!tunnel->isRunning()) {
-        setTunnelReady(false);
+        publish(tunnelReady_, false);
         co_return;
     }
     const QString readyPath = QStringLiteral("/ready");
@@ -57,9 +57,9 @@ QCoro::Task<> AppState::checkReadiness() {
     if (!alive)
         co_return;
     const bool ready = answer && answer->status == 200;
-    setTunnelReady(ready);
+    publish(tunnelReady_, ready);
     if (!ready && !liveHosts_.isEmpty())
-        setLiveHosts({});
+        publish(liveHosts_, QSet<QString>{});
     if (ready && statusMessage_ == reconnectingStatus)
-        setStatusMessage(std::nullopt);
+        publish(statusMessage_, std::nullopt);
 }

@@ -16,7 +16,7 @@ public:
         hosts.sort();
         return hosts;
     }
-    void setLinks(QList<ShareLink> links) { state_.setLinks(std::move(links)); }
+    void setLinks(QList<ShareLink> links) { state_.publish(state_.links_, std::move(links)); }
     void saveLinks() { state_.saveLinks(); }
     QString linksURL() const { return state_.linksURL(); }
     QList<RouteRule> activeRules() const { return state_.activeRules(); }

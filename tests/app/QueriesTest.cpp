@@ -1,17 +1,10 @@
 #include "AppStateTestAccess.h"
+#include "Fixtures.h"
 #include "support/Wait.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-PortRow row(qint64 port, const char* label) {
-    PortRow r;
-    r.port = port;
-    r.pid = 100 + port;
-    r.label = QString::fromUtf8(label);
-    return r;
-}
 
 ShareLink link(const char* host, qint64 port, const char* project) {
     return ShareLink{QString::fromUtf8(host), port, QDateTime::currentDateTimeUtc().addSecs(600),

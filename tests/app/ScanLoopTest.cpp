@@ -1,3 +1,4 @@
+#include "Fixtures.h"
 #include "app/AppState.h"
 #include "support/Wait.h"
 
@@ -13,14 +14,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-PortRow row(qint64 port, const char* label) {
-    PortRow r;
-    r.port = port;
-    r.pid = 100 + port;
-    r.label = QString::fromUtf8(label);
-    return r;
-}
 
 // A scanner whose every run waits until the test lets it finish, and that answers what the test
 // queued (absent when nothing is queued).
