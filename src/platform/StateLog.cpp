@@ -1,0 +1,3 @@
+#include "platform/StateLog.h"
+
+Q_LOGGING_CATEGORY(stateLog, "dev.skerrow.state", QtInfoMsg)
