@@ -25,8 +25,11 @@ inline QStringList hostsOf(const QList<ShareLink>& links) {
 // moved ahead of the real one.
 class LiveApp : public ::testing::Test {
 protected:
+    // A persistent service keeps its installs and links across a restart.
+    virtual bool persistentService() const { return false; }
+
     void SetUp() override {
-        ASSERT_TRUE(service.start());
+        ASSERT_TRUE(service.start(persistentService()));
         provisioner = Provisioner(dir.filePath(QStringLiteral("support")), service.apiBase());
         ASSERT_TRUE(settle(provisioner.install()).ok());
     }

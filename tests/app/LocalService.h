@@ -11,9 +11,17 @@
 // A local link service in its own process, with the few controls the app tests use.
 class LocalService {
 public:
-    bool start() {
-        return service_.start(dir_.filePath(QStringLiteral("state.json")),
-                              {QStringLiteral("--ephemeral")});
+    // An ephemeral service forgets everything when it stops; a persistent one keeps its installs
+    // and links in a file for the next start.
+    bool start(bool persistent = false) {
+        options_ = persistent ? QStringList() : QStringList{QStringLiteral("--ephemeral")};
+        return service_.start(dir_.filePath(QStringLiteral("state.json")), options_);
+    }
+    bool stop() { return service_.stop() == 0; }
+    // Starts it again on the ports it had.
+    bool restart() {
+        return service_.start(dir_.filePath(QStringLiteral("state.json")), options_,
+                              service_.apiPort, service_.controlPort, service_.tunnelPort);
     }
     QString apiBase() const { return service_.api(QString()); }
     QString control(const QString& path) const { return service_.control(path); }
@@ -41,5 +49,6 @@ public:
 
 private:
     QTemporaryDir dir_;
+    QStringList options_;
     ServiceProcess service_;
 };
