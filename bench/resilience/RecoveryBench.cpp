@@ -45,10 +45,10 @@ public:
         if (!link)
             return fail("mint failed");
         host = link->host;
-        const ShareLink shared{link->host, origin.port(),
-                               QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(link->expiresAt),
-                                                              Qt::UTC),
-                               QStringLiteral("shop")};
+        const ShareLink shared{
+            link->host, origin.port(),
+            QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(link->expiresAt), Qt::UTC),
+            QStringLiteral("shop")};
         Provisioner::writeSecure(*LinksFile::encode({shared}),
                                  provisioner.fileURL(QStringLiteral("links.json")));
         return true;
@@ -61,7 +61,7 @@ public:
         app = makeApp();
         if (!waitUntil([&] { return app->liveHosts().contains(host); }, liveLimit))
             return std::nullopt;
-        return elapsed.nsecsElapsed() / 1e9;
+        return static_cast<double>(elapsed.nsecsElapsed()) / 1e9;
     }
 
     // Seconds from `breakIt` to the link proven live again.
@@ -74,7 +74,7 @@ public:
             return std::nullopt;
         if (!waitUntil([&] { return app->liveHosts().contains(host); }, liveLimit))
             return std::nullopt;
-        return elapsed.nsecsElapsed() / 1e9;
+        return static_cast<double>(elapsed.nsecsElapsed()) / 1e9;
     }
 
     void crashClient() {

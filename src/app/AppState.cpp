@@ -16,6 +16,7 @@ AppState::AppState(Options options, QObject* parent)
     tunnel->reapStale();
     loadLocalLinks();
     startScanning();
+    observeWake();
     if (configured_)
         replayPendingKills();
 }

@@ -4,11 +4,13 @@
 #include "app/ShareLink.h"
 #include "discovery/PortRow.h"
 #include "platform/Clock.h"
+#include "platform/WakeObserver.h"
 #include "router/RouteRule.h"
 #include "service/Provisioner.h"
 #include "tunnel/Tunnel.h"
 
 #include <QCoroTask>
+#include <QDBusConnection>
 #include <QDateTime>
 #include <QHash>
 #include <QList>
@@ -38,6 +40,8 @@ struct AppStateOptions {
     // Empty means the installed tunnel client.
     std::optional<QString> tunnelExecutable;
     qint64 metricsPort = TunnelConfig::defaultMetricsPort;
+    // Where wake announcements come from. Empty means the system bus.
+    std::optional<QDBusConnection> systemBus;
 };
 
 // The one object that holds and orchestrates what changes while the app runs. It lives on the
@@ -146,6 +150,7 @@ private:
     QCoro::Task<> reconcileWithServer();
 
     // Sleep and quit.
+    void observeWake();
     // A tunnel client sent SIGTERM on the way out gets at least this long to leave by itself
     // before SIGKILL.
     static constexpr std::chrono::milliseconds quitGrace{500};
@@ -194,6 +199,7 @@ private:
     // Per host, since when the public path has answered "ended" without a break.
     EndedGrace endedSince;
     bool probing = false;
+    std::unique_ptr<WakeObserver> wakeObserver;
 
     // One low-priority worker: scans never run two at a time.
     QThreadPool scanPool_;

@@ -18,6 +18,13 @@ constexpr double resetKillTimeout = 3.0;
 
 } // namespace
 
+void AppState::observeWake() {
+    wakeObserver = options_.systemBus ? std::make_unique<WakeObserver>(*options_.systemBus)
+                                      : std::make_unique<WakeObserver>();
+    // With the state as the connection's context nothing runs once the state is gone.
+    connect(wakeObserver.get(), &WakeObserver::woke, this, [this] { handleWake(); });
+}
+
 void AppState::handleWake() {
     const QDateTime now = options_.clock();
     QStringList expired;

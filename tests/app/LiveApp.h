@@ -45,6 +45,7 @@ protected:
         options.router = &router;
         options.tunnelExecutable = tunnelExecutable;
         options.metricsPort = freePort();
+        options.systemBus = systemBus;
         return std::make_unique<AppState>(std::move(options));
     }
 
@@ -112,4 +113,5 @@ protected:
     QList<PortRow> scanned;
     qint64 clockAhead = 0;
     QString tunnelExecutable = QStringLiteral(SKERROW_TUNNEL_CLIENT_PATH);
+    std::optional<QDBusConnection> systemBus;
 };

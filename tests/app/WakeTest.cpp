@@ -1,6 +1,7 @@
 // Waking from sleep: links that expired meanwhile go, the tunnel starts over.
 #include "AppStateTestAccess.h"
 #include "LiveApp.h"
+#include "support/PrivateSystemBus.h"
 
 using namespace std::chrono_literals;
 
@@ -29,10 +30,14 @@ protected:
 };
 
 TEST_F(Wake, ALinkThatExpiredDuringSleepIsDroppedQueuedAndEnded) {
+    PrivateSystemBus bus;
+    ASSERT_TRUE(bus.start());
+    systemBus = bus.connection();
     const auto app = appWithLinks();
     const pid_t before = *app->tunnelSupervisor().processId();
     clockAhead = 3600;
-    app->handleWake();
+    ASSERT_TRUE(bus.emitPrepareForSleep(false));
+    ASSERT_TRUE(waitUntil([&] { return app->links().size() == 1; }, 5s));
 
     EXPECT_EQ(hostsOf(app->links()), QStringList{lasting.host});
     EXPECT_EQ(hostsOf(*LinksFile::decode(linksFile())), QStringList{lasting.host});
@@ -49,6 +54,7 @@ TEST_F(Wake, ALinkThatExpiredDuringSleepIsDroppedQueuedAndEnded) {
     EXPECT_NE(app->tunnelSupervisor().processId(), before);
 }
 
+// The panel's Restart does what a wake does.
 TEST_F(Wake, WithNoActiveLinkTheStatusLineStaysAsItWas) {
     scanned = {row(3000, "other"), row(3001, "other")};
     const auto app = appWithLinks();
