@@ -13,15 +13,13 @@ struct DeleteLater {
     void operator()(QObject* object) const { object->deleteLater(); }
 };
 
-// Qt reports an HTTP error status as a reply error too; those are answers, not failures.
-bool isStatusError(QNetworkReply::NetworkError error) {
-    const int code = static_cast<int>(error);
-    const bool content = code >= QNetworkReply::ContentAccessDenied &&
-                         code <= QNetworkReply::UnknownContentError &&
-                         error != QNetworkReply::ContentReSendError;
-    const bool server =
-        code >= QNetworkReply::InternalServerError && code <= QNetworkReply::UnknownServerError;
-    return content || server;
+// Qt reports every HTTP error status as a reply error too (400 and 418 as protocol errors, 407
+// as a proxy error); with a status those are answers. Only failures of the connection itself
+// (refused, closed mid-answer, timed out, cancelled, TLS) lose the answer, status or not.
+bool isTransportFailure(QNetworkReply::NetworkError error) {
+    return error != QNetworkReply::NoError &&
+           (static_cast<int>(error) < QNetworkReply::ProxyConnectionRefusedError ||
+            error == QNetworkReply::ContentReSendError);
 }
 
 QNetworkReply* send(QNetworkAccessManager& manager, const QNetworkRequest& request,
@@ -52,7 +50,7 @@ QCoro::Task<std::optional<HttpAnswer>> exchange(QNetworkRequest request, QByteAr
 
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QNetworkReply::NetworkError error = reply->error();
-    if (error != QNetworkReply::NoError && !(status.isValid() && isStatusError(error)))
+    if (isTransportFailure(error) || (error != QNetworkReply::NoError && !status.isValid()))
         throw TransportError(error, reply->errorString());
     if (!status.isValid())
         co_return std::nullopt;
