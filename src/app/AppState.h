@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Detached.h"
 #include "app/ShareLink.h"
 #include "discovery/PortRow.h"
 #include "platform/Clock.h"
@@ -100,7 +101,7 @@ private:
 
     void startScanning();
     void refresh();
-    QCoro::Task<> runRefresh();
+    QCoro::Task<> runRefresh(OverlapGuard flag);
     QCoro::Task<> checkReadiness();
     const PortRow* firstRow(qint64 port) const;
 
@@ -111,15 +112,18 @@ private:
     void scheduleExpiry(const ShareLink& link);
     void dropExpiryTimer(const QString& host);
     void removeLocal(const ShareLink& link);
-    QCoro::Task<> runKill(ShareLink link);
     QList<RouteRule> activeRules() const;
     void syncTunnel();
     void handleUnauthorized();
 
+    // Link operations.
+    OverlapGuard holdBusy();
+    QCoro::Task<> runKill(OverlapGuard busy, ShareLink link);
+
     // Provisioning.
     void provisionIfNeeded();
     void provision();
-    QCoro::Task<> runProvision();
+    QCoro::Task<> runProvision(OverlapGuard provisioning);
 
     QCoro::Task<> replayPendingKills();
 
