@@ -167,6 +167,10 @@ void AppState::handleUnauthorized() {
     saveLinks();
     provisioner_.clearLocal();
     publish(configured_, false);
+    // The dropped links are gone with the install: their timers would only queue ends that no
+    // install can ever make.
+    while (!expiryTimers.empty())
+        dropExpiryTimer(expiryTimers.begin()->first);
     unhealthySince.reset();
     repairs = 0;
     endedSince.clear();

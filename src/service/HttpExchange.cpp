@@ -40,11 +40,26 @@ QNetworkAccessManager& threadNetworkManager() {
     return *managers.localData();
 }
 
+std::optional<QByteArray> HttpAnswer::header(const QByteArray& name) const {
+    for (const auto& [key, value] : headers) {
+        if (key.compare(name, Qt::CaseInsensitive) == 0)
+            return value;
+    }
+    return std::nullopt;
+}
+
 QCoro::Task<std::optional<HttpAnswer>> exchange(QNetworkRequest request, QByteArray method,
                                                 std::optional<QByteArray> body,
                                                 CancelToken cancel) {
-    const std::unique_ptr<QNetworkReply, DeleteLater> reply(
-        send(threadNetworkManager(), request, method, body));
+    return exchange(threadNetworkManager(), std::move(request), std::move(method), std::move(body),
+                    std::move(cancel));
+}
+
+QCoro::Task<std::optional<HttpAnswer>> exchange(QNetworkAccessManager& manager,
+                                                QNetworkRequest request, QByteArray method,
+                                                std::optional<QByteArray> body,
+                                                CancelToken cancel) {
+    const std::unique_ptr<QNetworkReply, DeleteLater> reply(send(manager, request, method, body));
     cancel.bind(reply.get());
     co_await reply.get();
 
@@ -54,5 +69,5 @@ QCoro::Task<std::optional<HttpAnswer>> exchange(QNetworkRequest request, QByteAr
         throw TransportError(error, reply->errorString());
     if (!status.isValid())
         co_return std::nullopt;
-    co_return HttpAnswer{status.toLongLong(), reply->readAll()};
+    co_return HttpAnswer{status.toLongLong(), reply->readAll(), reply->rawHeaderPairs()};
 }
