@@ -10,7 +10,6 @@ AppState::AppState(Options options, QObject* parent)
     if (!options_.scanner)
         options_.scanner = &PortScanner::scan;
     scanPool_.setMaxThreadCount(1);
-    scanPool_.setThreadPriority(QThread::LowPriority);
 
     configured_ = provisioner_.isProvisioned();
     tunnel->reapStale();
@@ -18,7 +17,7 @@ AppState::AppState(Options options, QObject* parent)
     startScanning();
     observeWake();
     if (configured_)
-        replayPendingKills();
+        startDetached(replayPendingKills(), "replayPendingKills");
 }
 
 AppState::~AppState() {

@@ -6,6 +6,7 @@
 #include "service/ProvisionError.h"
 
 #include <QPointer>
+#include <algorithm>
 
 LinkRouter& AppState::linkRouter() const {
     return options_.router ? *options_.router : LinkRouter::shared();
@@ -19,6 +20,58 @@ QList<ShareLink> AppState::runningLinks() const {
             running.append(link);
     }
     return running;
+}
+
+void AppState::probePendingLinks() {
+    if (probing)
+        return;
+    QList<ShareLink> pending;
+    for (const ShareLink& link : runningLinks()) {
+        if (!liveHosts_.contains(link.host))
+            pending.append(link);
+    }
+    if (pending.isEmpty())
+        return;
+    startDetached(
+        runProbes(OverlapGuard(lifetime_.get(), [this](bool on) { probing = on; }), pending),
+        "probe");
+}
+
+// One probe at a time, over the links as they were when the pass started.
+QCoro::Task<> AppState::runProbes(OverlapGuard flag, QList<ShareLink> pending) {
+    const OverlapGuard running = std::move(flag);
+    const QPointer<QObject> alive = lifetime_.get();
+    for (const ShareLink& link : pending) {
+        QCoro::Task<Public> probe = publicStatus(link.host);
+        const Public answer = co_await probe;
+        if (!alive)
+            co_return;
+        switch (answer) {
+        case Public::live:
+            endedSince.forget(link.host);
+            markLive(link.host);
+            break;
+        case Public::unreachable:
+            endedSince.forget(link.host);
+            break;
+        case Public::ended:
+            if (endedSince.ended(link.host, options_.clock()))
+                dropEnded(link.host);
+            break;
+        }
+    }
+}
+
+void AppState::dropEnded(const QString& host) {
+    // The link may have gone meanwhile; then there is nothing to drop.
+    const auto found = std::find_if(links_.cbegin(), links_.cend(),
+                                    [&](const ShareLink& link) { return link.host == host; });
+    if (found == links_.cend())
+        return;
+    qCInfo(stateLog).noquote() << HealthTexts::endedDropping(host);
+    endedSince.forget(host);
+    removeLocal(*found);
+    publish(statusMessage_, HealthTexts::linkEnded);
 }
 
 void AppState::heal() {
@@ -57,13 +110,15 @@ void AppState::heal() {
         publish(liveHosts_, QSet<QString>{});
         return;
     case HealthMonitor::Action::serviceCheck:
-        repairing = true;
-        checkService();
+        startDetached(
+            checkService(OverlapGuard(lifetime_.get(), [this](bool on) { repairing = on; })),
+            "service check");
         return;
     }
 }
 
-QCoro::Task<> AppState::checkService() {
+QCoro::Task<> AppState::checkService(OverlapGuard flag) {
+    const OverlapGuard checking = std::move(flag);
     const QPointer<QObject> alive = lifetime_.get();
     ServiceAnswer answer = ServiceAnswer::accepted;
     QString reason;
@@ -98,5 +153,4 @@ QCoro::Task<> AppState::checkService() {
         qCCritical(stateLog).noquote() << HealthTexts::offline(reason);
         break;
     }
-    repairing = false;
 }

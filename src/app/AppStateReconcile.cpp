@@ -21,16 +21,14 @@ void AppState::reconcileIfNeeded() {
     if (lastReconcileAttempt && lastReconcileAttempt->msecsTo(now) < reconcileThrottleMs)
         return;
     lastReconcileAttempt = now;
-    reconciling = true;
-    runReconcile();
+    startDetached(
+        runReconcile(OverlapGuard(lifetime_.get(), [this](bool on) { reconciling = on; })),
+        "reconcile");
 }
 
-QCoro::Task<> AppState::runReconcile() {
-    const QPointer<QObject> alive = lifetime_.get();
+QCoro::Task<> AppState::runReconcile(OverlapGuard flag) {
+    const OverlapGuard running = std::move(flag);
     co_await reconcileWithServer();
-    if (!alive)
-        co_return;
-    reconciling = false;
 }
 
 QCoro::Task<> AppState::reconcileWithServer() {

@@ -43,7 +43,7 @@ void AppState::handleWake() {
             dropExpiryTimer(host);
         saveLinks();
         provisioner_.addPendingKills(expired);
-        killRemote(expired, wakeKillTimeout);
+        startDetached(killRemote(expired, wakeKillTimeout), "wake ends");
     }
     // After a sleep nothing is known to work.
     publish(liveHosts_, QSet<QString>{});
@@ -102,7 +102,7 @@ void AppState::suspendForSystemQuit() {
 }
 
 void AppState::reset() {
-    runReset();
+    startDetached(runReset(), "reset");
 }
 
 QCoro::Task<> AppState::runReset() {

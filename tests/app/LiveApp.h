@@ -29,7 +29,7 @@ protected:
     virtual bool persistentService() const { return false; }
 
     void SetUp() override {
-        ASSERT_TRUE(service.start(persistentService()));
+        ASSERT_TRUE(persistentService() ? service.startPersistent() : service.start());
         provisioner = Provisioner(dir.filePath(QStringLiteral("support")), service.apiBase());
         ASSERT_TRUE(settle(provisioner.install()).ok());
     }

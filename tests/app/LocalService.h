@@ -11,18 +11,18 @@
 // A local link service in its own process, with the few controls the app tests use.
 class LocalService {
 public:
-    // An ephemeral service forgets everything when it stops; a persistent one keeps its installs
-    // and links in a file for the next start.
-    bool start(bool persistent = false) {
-        options_ = persistent ? QStringList() : QStringList{QStringLiteral("--ephemeral")};
-        return service_.start(dir_.filePath(QStringLiteral("state.json")), options_);
+    bool start(const QStringList& extra = {}) {
+        return launch(QStringList{QStringLiteral("--ephemeral")} + extra);
     }
-    bool stop() { return service_.stop() == 0; }
-    // Starts it again on the ports it had.
+    // Keeps installs and links in a file, so that a restart brings them back.
+    bool startPersistent() { return launch({}); }
+    // Starts it again on the ports it had, with the options it had.
     bool restart() {
-        return service_.start(dir_.filePath(QStringLiteral("state.json")), options_,
-                              service_.apiPort, service_.controlPort, service_.tunnelPort);
+        return service_.start(statePath(), options_, service_.apiPort, service_.controlPort,
+                              service_.tunnelPort);
     }
+    // Ends the service process: from then on every request is refused.
+    void stop() { service_.stop(); }
     QString apiBase() const { return service_.api(QString()); }
     QString control(const QString& path) const { return service_.control(path); }
 
@@ -30,6 +30,26 @@ public:
         const HttpResult result = httpCall("POST", service_.control(QStringLiteral("/faults")),
                                            QJsonDocument(fault).toJson(QJsonDocument::Compact));
         EXPECT_EQ(result.status, 200) << result.body.constData();
+    }
+    // The install stops being accepted: every authenticated request is answered 401.
+    void revoke(const QString& installId) const {
+        const HttpResult result =
+            httpCall("POST", service_.control(QStringLiteral("/installs/") + installId +
+                                              QStringLiteral("/revoke")));
+        EXPECT_EQ(result.status, 200) << result.body.constData();
+    }
+    // How many requests with this method and path the API has received.
+    qsizetype apiRequests(const QString& method, const QString& path) const {
+        const HttpResult result =
+            httpCall("GET", service_.control(QStringLiteral("/requests?scope=api")));
+        qsizetype count = 0;
+        for (const QJsonValue& entry : result.json().value(QStringLiteral("requests")).toArray()) {
+            const QJsonObject request = entry.toObject();
+            if (request.value(QStringLiteral("method")).toString() == method &&
+                request.value(QStringLiteral("path")).toString() == path)
+                ++count;
+        }
+        return count;
     }
     // The paths of the link ends the service has received, in arrival order.
     QStringList endRequests() const {
@@ -48,6 +68,12 @@ public:
     }
 
 private:
+    QString statePath() const { return dir_.filePath(QStringLiteral("state.json")); }
+    bool launch(const QStringList& options) {
+        options_ = options;
+        return service_.start(statePath(), options_);
+    }
+
     QTemporaryDir dir_;
     QStringList options_;
     ServiceProcess service_;
