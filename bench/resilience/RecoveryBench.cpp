@@ -111,7 +111,8 @@ private:
     ServiceProcess service;
     RecordingOrigin origin{"HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok"};
     Provisioner provisioner;
-    LinkRouter router{freePort(), systemClock()};
+    // On the port the tunnel client's ingress names.
+    LinkRouter router{static_cast<quint16>(TunnelConfig::routerPort), systemClock()};
     QString host;
     std::unique_ptr<AppState> app;
 };

@@ -1,6 +1,7 @@
 // The whole public path kept alive without the user: a crashed tunnel client and a link service
 // that went away and came back.
 #include "LiveApp.h"
+#include "platform/BuildProfile.h"
 
 #include <csignal>
 
@@ -11,6 +12,7 @@ namespace {
 class HealthPath : public LiveApp {
 protected:
     void SetUp() override {
+        appRouter = &ingressRouter;
         LiveApp::SetUp();
         ASSERT_TRUE(origin.listen());
         link = mint(origin.port());
@@ -29,6 +31,8 @@ protected:
         return app;
     }
 
+    // On the port the tunnel client's ingress names, so public requests reach the origin.
+    LinkRouter ingressRouter{static_cast<quint16>(TunnelConfig::routerPort), systemClock()};
     RecordingOrigin origin{"HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok"};
     ShareLink link;
     bool dropped = false;
@@ -38,12 +42,20 @@ TEST_F(HealthPath, ACrashedTunnelClientIsRelaunchedAndTheLinkProvenLiveAgain) {
     const auto app = liveApp();
     const pid_t crashed = *app->tunnelSupervisor().processId();
     ::kill(crashed, SIGKILL);
-    EXPECT_TRUE(waitUntil(
+    ASSERT_TRUE(waitUntil(
         [&] {
-            return dropped && app->liveHosts().contains(link.host) &&
-                   app->tunnelSupervisor().processId() != crashed;
+            return app->tunnelSupervisor().isRunning() &&
+                   app->tunnelSupervisor().processId() != crashed && app->tunnelReady() &&
+                   app->liveHosts().contains(link.host);
         },
         30s));
+    // Visitors get through again.
+    const qsizetype served = origin.received.size();
+    const HttpResult visit = httpCall("GET", QString::fromLatin1(BuildProfile::publicScheme) +
+                                                 link.host + QStringLiteral("/"));
+    EXPECT_EQ(visit.status, 200);
+    EXPECT_EQ(visit.body, QByteArray("ok"));
+    EXPECT_GT(origin.received.size(), served);
     EXPECT_EQ(app->links().size(), 1);
 }
 

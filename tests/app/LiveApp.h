@@ -42,7 +42,7 @@ protected:
         options.clock = [this] { return QDateTime::currentDateTimeUtc().addSecs(clockAhead); };
         options.supportDir = provisioner.supportDir();
         options.apiBase = provisioner.apiBase();
-        options.router = &router;
+        options.router = appRouter;
         options.tunnelExecutable = tunnelExecutable;
         options.metricsPort = freePort();
         options.systemBus = systemBus;
@@ -110,6 +110,8 @@ protected:
     QTemporaryDir dir;
     Provisioner provisioner;
     LinkRouter router{freePort(), systemClock()};
+    // The app's router: one on a free port, unless a test needs public requests to arrive.
+    LinkRouter* appRouter = &router;
     QList<PortRow> scanned;
     qint64 clockAhead = 0;
     QString tunnelExecutable = QStringLiteral(SKERROW_TUNNEL_CLIENT_PATH);
