@@ -64,15 +64,20 @@ public:
         return static_cast<double>(elapsed.nsecsElapsed()) / 1e9;
     }
 
-    // Seconds from `breakIt` to the link proven live again.
+    // Seconds from `breakIt` to the link proven live again through a new tunnel client.
     template <typename F> std::optional<double> recovery(F breakIt) {
+        const std::optional<pid_t> before = app->tunnelSupervisor().processId();
         QElapsedTimer elapsed;
         elapsed.start();
         breakIt();
-        // Gone from the live set first, then back.
-        if (!waitUntil([&] { return !app->liveHosts().contains(host); }, liveLimit))
-            return std::nullopt;
-        if (!waitUntil([&] { return app->liveHosts().contains(host); }, liveLimit))
+        const bool back = waitUntil(
+            [&] {
+                return app->tunnelSupervisor().isRunning() &&
+                       app->tunnelSupervisor().processId() != before &&
+                       app->liveHosts().contains(host);
+            },
+            liveLimit);
+        if (!back)
             return std::nullopt;
         return static_cast<double>(elapsed.nsecsElapsed()) / 1e9;
     }
