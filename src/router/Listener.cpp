@@ -24,8 +24,9 @@ std::unique_ptr<Listener> Listener::open(quint16 port, int backlog, Pending pend
         addressSize = sizeof(sockaddr_in6);
     } else {
         socket.reset(::socket(AF_INET, type, 0));
-        if (!socket.isOpen())
+        if (!socket.isOpen()) {
             return nullptr;
+        }
         auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
         v4->sin_family = AF_INET;
         v4->sin_port = htons(port);
@@ -34,8 +35,9 @@ std::unique_ptr<Listener> Listener::open(quint16 port, int backlog, Pending pend
     }
     setsockopt(socket.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     if (bind(socket.get(), reinterpret_cast<const sockaddr*>(&address), addressSize) != 0 ||
-        listen(socket.get(), backlog) != 0)
+        listen(socket.get(), backlog) != 0) {
         return nullptr;
+    }
     return std::unique_ptr<Listener>(
         new Listener(std::move(socket), std::move(pending), std::move(failed)));
 }
@@ -73,8 +75,9 @@ Listener::Accept Listener::accept(Descriptor& connection) {
 // Edge-triggered: the owner takes what it has room for now; the next event comes only with a
 // new connection.
 void Listener::onEvents(int, quint32 events) {
-    if (events & (EPOLLERR | EPOLLHUP))
+    if (events & (EPOLLERR | EPOLLHUP)) {
         failed_(this);
-    else
+    } else {
         pending_();
+    }
 }

@@ -1,33 +1,38 @@
 #include "router/PendingHeads.h"
 
 void PendingHeads::add(PendingHead& head, PendingHead::Time now) {
-    if (head.listed_)
+    if (head.listed_) {
         return;
+    }
     head.listed_ = true;
     head.startedAt_ = now;
     head.progressAt_ = now;
     head.bytesSeen_ = 0;
     head.previous_ = last_;
     head.next_ = nullptr;
-    if (last_)
+    if (last_) {
         last_->next_ = &head;
-    else
+    } else {
         first_ = &head;
+    }
     last_ = &head;
 }
 
 void PendingHeads::remove(PendingHead& head) {
-    if (!head.listed_)
+    if (!head.listed_) {
         return;
+    }
     head.listed_ = false;
-    if (head.previous_)
+    if (head.previous_) {
         head.previous_->next_ = head.next_;
-    else
+    } else {
         first_ = head.next_;
-    if (head.next_)
+    }
+    if (head.next_) {
         head.next_->previous_ = head.previous_;
-    else
+    } else {
         last_ = head.previous_;
+    }
     head.previous_ = nullptr;
     head.next_ = nullptr;
 }
@@ -42,8 +47,9 @@ void PendingHeads::sweep(PendingHead::Time now) {
             head->bytesSeen_ = bytes;
             head->progressAt_ = now;
         }
-        if (now - head->progressAt_ >= idleTimeout_ || now - head->startedAt_ >= deadline_)
+        if (now - head->progressAt_ >= idleTimeout_ || now - head->startedAt_ >= deadline_) {
             head->headTimedOut();
+        }
         head = next;
     }
 }

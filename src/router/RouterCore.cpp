@@ -16,8 +16,9 @@ RouterCore::RouterCore(quint16 listeningPort, Clock clock, ConnectionLimits limi
     restartTimer_.setSingleShot(true);
     restartTimer_.setInterval(restartDelayMs);
     connect(&restartTimer_, &QTimer::timeout, this, [this] {
-        if (!routes_.isEmpty())
+        if (!routes_.isEmpty()) {
             startLocked();
+        }
     });
     // A few sweeps within the shorter time limit, so a head is given up close to its limit.
     constexpr int sweepsPerLimit = 4;
@@ -32,15 +33,17 @@ RouterCore::~RouterCore() = default;
 
 void RouterCore::setRoutes(const QList<RouteRule>& rules) {
     QHash<QString, qint64> table;
-    for (const RouteRule& rule : rules)
+    for (const RouteRule& rule : rules) {
         table.insert(rule.host.toLower(), rule.port);
+    }
     routes_ = std::move(table);
     const QList<QString> hosts = routes_.keys();
     visitors_.retainOnly(QSet<QString>(hosts.begin(), hosts.end()));
-    if (routes_.isEmpty())
+    if (routes_.isEmpty()) {
         stopLocked();
-    else
+    } else {
         startLocked();
+    }
 }
 
 void RouterCore::stop() {
@@ -54,8 +57,9 @@ Visitors RouterCore::visitors(const QString& host) {
 
 std::optional<qint64> RouterCore::port(const QString& host) const {
     const auto it = routes_.constFind(host.toLower());
-    if (it == routes_.constEnd())
+    if (it == routes_.constEnd()) {
         return std::nullopt;
+    }
     return it.value();
 }
 
@@ -72,11 +76,13 @@ Poller* RouterCore::poller() {
 }
 
 void RouterCore::startLocked() {
-    if (listener_)
+    if (listener_) {
         return;
+    }
     Poller* poller = this->poller();
-    if (!poller)
+    if (!poller) {
         return;
+    }
     std::unique_ptr<Listener> listener = Listener::open(
         listeningPort_, listenBacklog, [this] { acceptPending(); },
         [this](Listener* failed) { listenerFailed(failed); });
@@ -96,8 +102,9 @@ void RouterCore::startLocked() {
 }
 
 void RouterCore::stopLocked() {
-    if (listener_)
+    if (listener_) {
         poller_->retire(listener_);
+    }
     listener_ = nullptr;
     ready_ = false;
     acceptPaused_ = false;
@@ -106,16 +113,18 @@ void RouterCore::stopLocked() {
 // The listener broke: tear it down and try again shortly, for as long as there are routes to
 // serve.
 void RouterCore::listenerFailed(Listener* failed) {
-    if (failed != listener_)
+    if (failed != listener_) {
         return;
+    }
     stopLocked();
     scheduleRestart();
 }
 
 // A restart already pending stays the only one: a listener started meanwhile makes it do nothing.
 void RouterCore::scheduleRestart() {
-    if (!restartTimer_.isActive())
+    if (!restartTimer_.isActive()) {
         restartTimer_.start();
+    }
 }
 
 // Takes waiting connections while there is room for them. At the connection bound, or when
@@ -137,8 +146,9 @@ void RouterCore::acceptPending() {
             return;
         case Listener::Accept::shortage:
             acceptPaused_ = true;
-            if (!sweepTimer_.isActive())
+            if (!sweepTimer_.isActive()) {
                 sweepTimer_.start();
+            }
             return;
         case Listener::Accept::failed:
             listenerFailed(listener_);
@@ -159,8 +169,9 @@ void RouterCore::connectionEnded(PendingHead& head) {
 
 void RouterCore::resumeAccepting() {
     resumeQueued_ = false;
-    if (acceptPaused_)
+    if (acceptPaused_) {
         acceptPending();
+    }
 }
 
 void RouterCore::handle(Descriptor connection) {
@@ -168,8 +179,9 @@ void RouterCore::handle(Descriptor connection) {
     auto* session = static_cast<ClientSession*>(
         poller_->adopt(std::make_unique<ClientSession>(std::move(connection), *this, *poller_)));
     pendingHeads_.add(*session, std::chrono::steady_clock::now());
-    if (!sweepTimer_.isActive())
+    if (!sweepTimer_.isActive()) {
         sweepTimer_.start();
+    }
     session->start();
 }
 
@@ -177,8 +189,10 @@ void RouterCore::handle(Descriptor connection) {
 // Stops once there is nothing left to watch, so an idle router has no timer running.
 void RouterCore::sweep() {
     pendingHeads_.sweep(std::chrono::steady_clock::now());
-    if (acceptPaused_)
+    if (acceptPaused_) {
         acceptPending();
-    if (pendingHeads_.isEmpty() && !acceptPaused_)
+    }
+    if (pendingHeads_.isEmpty() && !acceptPaused_) {
         sweepTimer_.stop();
+    }
 }

@@ -11,10 +11,12 @@ std::atomic<int> watchedPort{-1};
 std::atomic<int> binds{0};
 
 int portOf(const sockaddr* address, socklen_t size) {
-    if (address->sa_family == AF_INET && size >= sizeof(sockaddr_in))
+    if (address->sa_family == AF_INET && size >= sizeof(sockaddr_in)) {
         return ntohs(reinterpret_cast<const sockaddr_in*>(address)->sin_port);
-    if (address->sa_family == AF_INET6 && size >= sizeof(sockaddr_in6))
+    }
+    if (address->sa_family == AF_INET6 && size >= sizeof(sockaddr_in6)) {
         return ntohs(reinterpret_cast<const sockaddr_in6*>(address)->sin6_port);
+    }
     return -1;
 }
 
@@ -24,8 +26,9 @@ int portOf(const sockaddr* address, socklen_t size) {
 extern "C" int bind(int fd, const sockaddr* address, socklen_t size) noexcept {
     using Bind = int (*)(int, const sockaddr*, socklen_t);
     static const auto next = reinterpret_cast<Bind>(dlsym(RTLD_NEXT, "bind"));
-    if (address && portOf(address, size) == watchedPort.load())
+    if (address && portOf(address, size) == watchedPort.load()) {
         ++binds;
+    }
     return next(fd, address, size);
 }
 
