@@ -141,38 +141,48 @@ TEST(ConnectionLimits, HeadsThatStallOrTrickleAreGivenUpButForwardedRequestsRunO
     EXPECT_EQ(forwarded.received, app.relayedResponse);
 }
 
-// The router in its own process with a descriptor limit of 128: far more idle and trickling
-// connections than that, then an ordinary request, which must still be answered.
+constexpr int hostDescriptorLimit = 128;
+constexpr qint64 hostIdleMs = 1000;
+constexpr qint64 hostDeadlineMs = 2000;
+
+// Starts the router in its own process with a descriptor limit of 128 and short head time
+// limits, routing "limits.test" to `appPort`; `extra` may override its connection bound.
+bool startRouterHost(QProcess& process, quint16 port, quint16 appPort,
+                     const QStringList& extra = {}) {
+    process.start(QStringLiteral(SKERROW_ROUTER_HOST_PATH),
+                  QStringList{QString::number(port), QString::number(appPort),
+                              QString::number(hostDescriptorLimit), QString::number(hostIdleMs),
+                              QString::number(hostDeadlineMs)} +
+                      extra);
+    return process.waitForReadyRead(10000) && process.readAllStandardOutput() == "listening\n";
+}
+
+bool allSettled(const std::vector<std::unique_ptr<Client>>& clients) {
+    return std::all_of(clients.begin(), clients.end(), [](const auto& c) {
+        return c->closed || c->socket.state() == QAbstractSocket::ConnectedState;
+    });
+}
+
+// Far more idle and trickling connections than the router's descriptor limit, then an ordinary
+// request, which must still be answered.
 TEST(ConnectionLimits, ConnectionsBeyondTheDescriptorLimitDoNotTakeTheRouterDown) {
     routertest::TestApp app;
     const quint16 port = routertest::freePort();
-    constexpr int descriptorLimit = 128;
-    constexpr qint64 idleMs = 1000;
-    constexpr qint64 deadlineMs = 2000;
     QProcess routerProcess;
-    routerProcess.start(QStringLiteral(SKERROW_ROUTER_HOST_PATH),
-                        {QString::number(port), QString::number(app.port()),
-                         QString::number(descriptorLimit), QString::number(idleMs),
-                         QString::number(deadlineMs)});
-    ASSERT_TRUE(routerProcess.waitForReadyRead(10000))
+    ASSERT_TRUE(startRouterHost(routerProcess, port, app.port()))
         << routerProcess.readAllStandardError().constData();
-    ASSERT_EQ(routerProcess.readAllStandardOutput(), "listening\n");
 
     std::vector<std::unique_ptr<Client>> idle;
     std::vector<std::unique_ptr<Client>> trickling;
     Tricklers tricklers;
-    for (int i = 0; i < descriptorLimit; ++i) {
+    for (int i = 0; i < hostDescriptorLimit; ++i) {
         idle.push_back(std::make_unique<Client>(port));
         if (i % 2 == 0) {
             trickling.push_back(std::make_unique<Client>(port));
             tricklers.add(*trickling.back());
         }
     }
-    ASSERT_TRUE(waitUntil([&] {
-        return std::all_of(trickling.begin(), trickling.end(), [](const auto& c) {
-            return c->closed || c->socket.state() == QAbstractSocket::ConnectedState;
-        });
-    }));
+    ASSERT_TRUE(waitUntil([&] { return allSettled(trickling); }));
     Client ordinary(port);
     ordinary.socket.write(requestHead({"x-skerrow-host: limits.test"}));
 
@@ -180,9 +190,34 @@ TEST(ConnectionLimits, ConnectionsBeyondTheDescriptorLimitDoNotTakeTheRouterDown
         waitUntil([&] { return ordinary.closed && allClosed(idle) && allClosed(trickling); }, 60s));
     EXPECT_EQ(ordinary.received, app.relayedResponse);
     for (const auto& client : trickling)
-        EXPECT_GE(client->lifetime, deadlineMs);
+        EXPECT_GE(client->lifetime, hostDeadlineMs);
     for (const auto& client : idle)
-        EXPECT_GE(client->lifetime, idleMs);
+        EXPECT_GE(client->lifetime, hostIdleMs);
+    EXPECT_EQ(routerProcess.state(), QProcess::Running);
+    routerProcess.terminate();
+    routerProcess.waitForFinished(5000);
+}
+
+// With a connection bound the descriptors cannot honour, accepting runs out of descriptors:
+// the listener must stay up and serve again once the idle connections are given up.
+TEST(ConnectionLimits, RunningOutOfDescriptorsLeavesTheListenerUp) {
+    routertest::TestApp app;
+    const quint16 port = routertest::freePort();
+    QProcess routerProcess;
+    ASSERT_TRUE(startRouterHost(routerProcess, port, app.port(), {QStringLiteral("1000")}))
+        << routerProcess.readAllStandardError().constData();
+
+    std::vector<std::unique_ptr<Client>> idle;
+    for (int i = 0; i < 2 * hostDescriptorLimit; ++i)
+        idle.push_back(std::make_unique<Client>(port));
+    ASSERT_TRUE(waitUntil([&] { return allSettled(idle); }));
+    Client latecomer(port);
+    EXPECT_TRUE(latecomer.socket.waitForConnected(5000));
+
+    ASSERT_TRUE(waitUntil([&] { return allClosed(idle) && latecomer.closed; }, 60s));
+    const routertest::Exchange ordinary =
+        routertest::exchange(port, requestHead({"x-skerrow-host: limits.test"}));
+    EXPECT_EQ(ordinary.received, app.relayedResponse);
     EXPECT_EQ(routerProcess.state(), QProcess::Running);
     routerProcess.terminate();
     routerProcess.waitForFinished(5000);
