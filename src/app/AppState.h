@@ -1,15 +1,18 @@
 #pragma once
 
 #include "app/Detached.h"
+#include "app/HealthMonitor.h"
 #include "app/PublicProbe.h"
 #include "app/ShareLink.h"
 #include "discovery/PortRow.h"
 #include "platform/Clock.h"
+#include "platform/WakeObserver.h"
 #include "router/RouteRule.h"
 #include "service/Provisioner.h"
 #include "tunnel/Tunnel.h"
 
 #include <QCoroTask>
+#include <QDBusConnection>
 #include <QDateTime>
 #include <QHash>
 #include <QList>
@@ -39,6 +42,8 @@ struct AppStateOptions {
     // Empty means the installed tunnel client.
     std::optional<QString> tunnelExecutable;
     qint64 metricsPort = TunnelConfig::defaultMetricsPort;
+    // Where wake announcements come from. Empty means the system bus.
+    std::optional<QDBusConnection> systemBus;
 };
 
 // The one object that holds and orchestrates what changes while the app runs. It lives on the
@@ -99,6 +104,20 @@ public:
     static void killEach(const Provisioner& provisioner, const QStringList& hosts,
                          CancelToken cancel = {});
 
+    // Sleep, wake, quit and reset.
+    // After a wake (and the panel's Restart): drops the links that expired meanwhile, forgets
+    // what was known to work and stops the tunnel; the next refresh starts it again.
+    void handleWake();
+    // The user's quit: drops every link locally, queues their ends and sends them, blocking for
+    // at most `timeout` seconds; ends still in flight then stay queued for the next start.
+    void shutdownSync(double timeout);
+    // A quit by the system (log-out, restart, shut-down): stops the tunnel and keeps the links,
+    // locally and at the service, for the next start.
+    void suspendForSystemQuit();
+    // The last resort of the repair: ends every link, deletes the install at the service and
+    // locally and leaves the app unconfigured. Returns at once.
+    void reset();
+
     const Provisioner& provisioner() const { return provisioner_; }
     Tunnel& tunnelSupervisor() { return *tunnel; }
 
@@ -131,6 +150,31 @@ private:
     QList<RouteRule> activeRules() const;
     void syncTunnel();
     void handleUnauthorized();
+    void dropAllExpiryTimers();
+    LinkRouter& linkRouter() const;
+
+    // Health repair.
+    // The links whose local app is up: a row holds their port and the first such row is of
+    // their project.
+    QList<ShareLink> runningLinks() const;
+    void probePendingLinks();
+    QCoro::Task<> runProbes(OverlapGuard flag, QList<ShareLink> pending);
+    void dropEnded(const QString& host);
+    void heal();
+    QCoro::Task<> checkService(OverlapGuard flag);
+
+    // Reconciliation with the service, once per run.
+    void reconcileIfNeeded();
+    QCoro::Task<> runReconcile(OverlapGuard flag);
+    QCoro::Task<> reconcileWithServer();
+
+    // Sleep and quit.
+    void observeWake();
+    // A tunnel client sent SIGTERM on the way out gets at least this long to leave by itself
+    // before SIGKILL.
+    static constexpr std::chrono::milliseconds quitGrace{500};
+    QStringList shutdownLocal();
+    QCoro::Task<> runReset();
 
     // Link operations.
     OverlapGuard holdBusy();
@@ -182,11 +226,13 @@ private:
     bool reconciling = false;
     std::optional<QDateTime> lastReconcileAttempt;
     std::optional<QDateTime> lastProvisionAttempt;
-    std::optional<QDateTime> unhealthySince;
-    qint64 repairs = 0;
+    // When the path went bad and the restarts made since.
+    HealthMonitor health;
     bool repairing = false;
-    QHash<QString, QDateTime> endedSince;
+    // Per host, since when the public path has answered "ended" without a break.
+    EndedGrace endedSince;
     bool probing = false;
+    std::unique_ptr<WakeObserver> wakeObserver;
 
     // One low-priority worker: scans never run two at a time.
     QThreadPool scanPool_;

@@ -47,8 +47,13 @@ QCoro::Task<> AppState::runRefresh(OverlapGuard flag) {
         publish(rows_, std::move(*scanned));
     publish(isScanning_, false);
     provisionIfNeeded();
+    reconcileIfNeeded();
     syncTunnel();
     co_await checkReadiness();
+    if (!alive)
+        co_return;
+    probePendingLinks();
+    heal();
 }
 
 QCoro::Task<> AppState::checkReadiness() {

@@ -28,6 +28,7 @@ public:
     }
     QString linksURL() const { return state_.linksURL(); }
     QList<RouteRule> activeRules() const { return state_.activeRules(); }
+    bool reconciled() const { return state_.didReconcile; }
 
 private:
     AppState& state_;

@@ -12,12 +12,19 @@
 class LocalService {
 public:
     bool start(const QStringList& extra = {}) {
-        return service_.start(dir_.filePath(QStringLiteral("state.json")),
-                              QStringList{QStringLiteral("--ephemeral")} + extra);
+        return launch(QStringList{QStringLiteral("--ephemeral")} + extra);
+    }
+    // Keeps installs and links in a file, so that a restart brings them back.
+    bool startPersistent() { return launch({}); }
+    // Starts it again on the ports it had, with the options it had.
+    bool restart() {
+        return service_.start(statePath(), options_, service_.apiPort, service_.controlPort,
+                              service_.tunnelPort);
     }
     // Ends the service process: from then on every request is refused.
     void stop() { service_.stop(); }
     QString apiBase() const { return service_.api(QString()); }
+    QString control(const QString& path) const { return service_.control(path); }
 
     void armFault(const QJsonObject& fault) const {
         const HttpResult result = httpCall("POST", service_.control(QStringLiteral("/faults")),
@@ -61,6 +68,13 @@ public:
     }
 
 private:
+    QString statePath() const { return dir_.filePath(QStringLiteral("state.json")); }
+    bool launch(const QStringList& options) {
+        options_ = options;
+        return service_.start(statePath(), options_);
+    }
+
     QTemporaryDir dir_;
+    QStringList options_;
     ServiceProcess service_;
 };
