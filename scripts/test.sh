@@ -12,6 +12,8 @@ done
 # The optimised build that the run command uses must compile too.
 cmake --preset local
 cmake --build --preset local -j"$jobs" --target skerrow skerrow-link-service skerrow_local_tunnel_client
+# Static analysis: any clang-tidy finding in the product's sources fails the run.
+./scripts/check-tidy.sh build/dev
 ctest --preset dev -j"$jobs"
 # The sanitizer run skips the lint check, which does not depend on the build.
 ASAN_OPTIONS=detect_leaks=1 ctest --preset asan-ubsan -j"$jobs" -LE lint

@@ -57,7 +57,7 @@ std::optional<QList<ShareLink>> decode(const QByteArray& content) {
     if (error.error != QJsonParseError::NoError || !document.isArray())
         return std::nullopt;
     QList<ShareLink> links;
-    for (const QJsonValue& element : document.array()) {
+    for (const QJsonValue element : document.array()) {
         const QJsonObject object = element.toObject();
         const QJsonValue host = object.value(QStringLiteral("host"));
         const std::optional<qint64> port = integer(object.value(QStringLiteral("port")));

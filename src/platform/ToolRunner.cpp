@@ -29,7 +29,7 @@ constexpr auto interruptDelay = 1s;
 // stray process or zombie outlives the scan.
 constexpr auto killGrace = 5s;
 // Bounds the memory a runaway tool can make us hold; real listings are far smaller.
-constexpr qsizetype maxOutputBytes = 16 * 1024 * 1024;
+constexpr qsizetype maxOutputBytes = qsizetype{16} * 1024 * 1024;
 
 bool hasExited(pid_t pid) {
     return ::waitpid(pid, nullptr, WNOHANG) != 0;

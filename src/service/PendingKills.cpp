@@ -19,7 +19,7 @@ QStringList Provisioner::readPendingKills() const {
     if (!document.isArray())
         return {};
     QStringList hosts;
-    for (const QJsonValue& host : document.array()) {
+    for (const QJsonValue host : document.array()) {
         if (!host.isString())
             return {};
         hosts.append(host.toString());

@@ -41,7 +41,8 @@ QCoro::Task<HttpAnswer> sendRequest(QString apiBase, QString method, QString pat
 
 } // namespace
 
-Provisioner::Provisioner(std::optional<QString> supportDir, std::optional<QString> apiBase)
+Provisioner::Provisioner(const std::optional<QString>& supportDir,
+                         const std::optional<QString>& apiBase)
     : supportDir_(supportDir.value_or(defaultSupportDirectory())),
       apiBase_(apiBase.value_or(QString::fromLatin1(BuildProfile::apiBase))) {}
 

@@ -27,8 +27,8 @@ public:
     static constexpr char defaultLinkDomain[] = "skerrow.dev";
 
     // Defaults: the user's support directory and the build profile's service.
-    explicit Provisioner(std::optional<QString> supportDir = std::nullopt,
-                         std::optional<QString> apiBase = std::nullopt);
+    explicit Provisioner(const std::optional<QString>& supportDir = std::nullopt,
+                         const std::optional<QString>& apiBase = std::nullopt);
 
     const QString& supportDir() const { return supportDir_; }
     const QString& apiBase() const { return apiBase_; }

@@ -58,7 +58,7 @@ LinksResponse LinksResponse::fromJson(const QByteArray& bytes) {
     if (!links.isArray())
         throw JsonError::missingMember(QStringLiteral("links"), QStringLiteral("an array"));
     LinksResponse response;
-    for (const QJsonValue& link : links.toArray()) {
+    for (const QJsonValue link : links.toArray()) {
         if (!link.isObject())
             throw JsonError::missingMember(QStringLiteral("links"),
                                            QStringLiteral("an array of objects"));

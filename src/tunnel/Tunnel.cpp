@@ -41,7 +41,7 @@ QCoro::Task<bool> askReady(qint64 port) {
 
 } // namespace
 
-Tunnel::Tunnel(std::optional<QString> supportDir, qint64 metricsPort, LinkRouter* router,
+Tunnel::Tunnel(const std::optional<QString>& supportDir, qint64 metricsPort, LinkRouter* router,
                std::optional<QString> executable, QObject* parent)
     : QObject(parent), supportDir_(supportDir.value_or(defaultSupportDirectory())),
       configURL_(supportDir_ + QStringLiteral("/config.yml")), metricsPort_(metricsPort),

@@ -43,7 +43,7 @@ public:
     // Defaults: the user's support directory, metrics on 20241, the process-wide router (looked
     // up at first use, so constructing a Tunnel never needs it) and the executable that
     // cloudflaredPath() finds at each launch. Touches no file.
-    explicit Tunnel(std::optional<QString> supportDir = std::nullopt,
+    explicit Tunnel(const std::optional<QString>& supportDir = std::nullopt,
                     qint64 metricsPort = TunnelConfig::defaultMetricsPort,
                     LinkRouter* router = nullptr, std::optional<QString> executable = std::nullopt,
                     QObject* parent = nullptr);
@@ -93,7 +93,7 @@ private:
     bool dyingProcessExists() const;
     // SIGTERM now, SIGKILL later if it is still there. `child` is set when the id is a child of
     // ours, whose exit we see ourselves, so a reaped and reused id is never signalled.
-    void terminate(pid_t pid, std::shared_ptr<ChildProcess> child = nullptr);
+    void terminate(pid_t pid, const std::shared_ptr<ChildProcess>& child = nullptr);
     UniqueFd openEmptyLog() const;
     void writePidfile(pid_t pid) const;
     void removePidfile() const;

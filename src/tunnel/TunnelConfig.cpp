@@ -16,7 +16,7 @@ constexpr int indentWidth = 2;
 constexpr double largestExactInteger = 9007199254740992.0;
 
 void appendIndent(QByteArray& out, int level) {
-    out.append(QByteArray(level * indentWidth, ' '));
+    out.append(QByteArray(qsizetype{level} * indentWidth, ' '));
 }
 
 void appendString(QByteArray& out, const QString& text) {

@@ -119,12 +119,12 @@ void Tunnel::stop() {
     std::shared_ptr<ChildProcess> child = std::move(process_);
     process_.reset();
     const pid_t pid = child->pid();
-    terminate(pid, std::move(child));
+    terminate(pid, child);
     logFileHandle_.reset();
     removePidfile();
 }
 
-void Tunnel::terminate(pid_t pid, std::shared_ptr<ChildProcess> child) {
+void Tunnel::terminate(pid_t pid, const std::shared_ptr<ChildProcess>& child) {
     dyingPid_ = pid;
     dyingChild_ = child;
     if (child) {
