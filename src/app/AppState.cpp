@@ -27,6 +27,7 @@ AppState::~AppState() {
     // No tunnel client outlives the state that started it.
     if (tunnel->processId())
         tunnel->stop();
+    tunnel->finishStopping(quitGrace);
     // A scan in flight finishes on its worker; its task sees the state gone and does nothing.
     scanPool_.waitForDone();
 }

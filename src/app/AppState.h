@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/HealthMonitor.h"
 #include "app/ShareLink.h"
 #include "discovery/PortRow.h"
 #include "platform/Clock.h"
@@ -82,6 +83,20 @@ public:
     static void killEach(const Provisioner& provisioner, const QStringList& hosts,
                          CancelToken cancel = {});
 
+    // Sleep, wake, quit and reset.
+    // After a wake (and the panel's Restart): drops the links that expired meanwhile, forgets
+    // what was known to work and stops the tunnel; the next refresh starts it again.
+    void handleWake();
+    // The user's quit: drops every link locally, queues their ends and sends them, blocking for
+    // at most `timeout` seconds; ends still in flight then stay queued for the next start.
+    void shutdownSync(double timeout);
+    // A quit by the system (log-out, restart, shut-down): stops the tunnel and keeps the links,
+    // locally and at the service, for the next start.
+    void suspendForSystemQuit();
+    // The last resort of the repair: ends every link, deletes the install at the service and
+    // locally and leaves the app unconfigured. Returns at once.
+    void reset();
+
     const Provisioner& provisioner() const { return provisioner_; }
     Tunnel& tunnelSupervisor() { return *tunnel; }
 
@@ -115,6 +130,27 @@ private:
     QList<RouteRule> activeRules() const;
     void syncTunnel();
     void handleUnauthorized();
+    void dropAllExpiryTimers();
+    LinkRouter& linkRouter() const;
+
+    // Health repair.
+    // The links whose local app is up: a row holds their port and the first such row is of
+    // their project.
+    QList<ShareLink> runningLinks() const;
+    void heal();
+    QCoro::Task<> checkService();
+
+    // Reconciliation with the service, once per run.
+    void reconcileIfNeeded();
+    QCoro::Task<> runReconcile();
+    QCoro::Task<> reconcileWithServer();
+
+    // Sleep and quit.
+    // A tunnel client sent SIGTERM on the way out gets at least this long to leave by itself
+    // before SIGKILL.
+    static constexpr std::chrono::milliseconds quitGrace{500};
+    QStringList shutdownLocal();
+    QCoro::Task<> runReset();
 
     // Provisioning.
     void provisionIfNeeded();
@@ -152,10 +188,11 @@ private:
     bool reconciling = false;
     std::optional<QDateTime> lastReconcileAttempt;
     std::optional<QDateTime> lastProvisionAttempt;
-    std::optional<QDateTime> unhealthySince;
-    qint64 repairs = 0;
+    // When the path went bad and the restarts made since.
+    HealthMonitor health;
     bool repairing = false;
-    QHash<QString, QDateTime> endedSince;
+    // Per host, since when the public path has answered "ended" without a break.
+    EndedGrace endedSince;
     bool probing = false;
 
     // One low-priority worker: scans never run two at a time.

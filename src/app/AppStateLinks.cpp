@@ -58,6 +58,17 @@ void AppState::dropExpiryTimer(const QString& host) {
     expiryTimers.erase(found);
 }
 
+void AppState::dropAllExpiryTimers() {
+    const QStringList hosts = [this] {
+        QStringList armed;
+        for (const auto& [host, timer] : expiryTimers)
+            armed.append(host);
+        return armed;
+    }();
+    for (const QString& host : hosts)
+        dropExpiryTimer(host);
+}
+
 void AppState::scheduleExpiry(const ShareLink& link) {
     dropExpiryTimer(link.host);
     const qint64 msecsLeft = options_.clock().msecsTo(link.expiresAt);
@@ -162,8 +173,7 @@ void AppState::handleUnauthorized() {
     saveLinks();
     provisioner_.clearLocal();
     publish(configured_, false);
-    unhealthySince.reset();
-    repairs = 0;
+    health.clear();
     endedSince.clear();
     publish(statusMessage_, installExpiredStatus);
 }

@@ -39,10 +39,12 @@ QCoro::Task<> AppState::runRefresh() {
         publish(rows_, std::move(*scanned));
     publish(isScanning_, false);
     provisionIfNeeded();
+    reconcileIfNeeded();
     syncTunnel();
     co_await checkReadiness();
     if (!alive)
         co_return;
+    heal();
     scanTask = false;
 }
 

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <sys/types.h>
@@ -62,6 +63,11 @@ public:
     // Stops the router, then sends the child SIGTERM (SIGKILL 2 s later if it is still there),
     // closes the log and removes the pid file. Does not wait for the child.
     void stop();
+    // For the way out of the app, where the delayed SIGKILL of stop() would die with the
+    // process: gives the client stopped last up to `grace` to exit by itself, then sends SIGKILL
+    // and waits for it to go. One that still cannot be seen gone gets its pid file back, so that
+    // the next start reaps it. Blocks the calling thread for at most `grace` plus a second.
+    void finishStopping(std::chrono::milliseconds grace);
     // Ends a cloudflared left over from an earlier run, as named by the pid file.
     void reapStale();
     // True exactly while the launched child has not exited.

@@ -14,6 +14,8 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/syscall.h>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
@@ -25,12 +27,33 @@ constexpr double psTimeout = 5.0;
 
 constexpr mode_t newFileMode = 0666; // narrowed by the umask, as for any new file
 
+// How long a process sent SIGKILL may take to be seen gone before we give up on it.
+constexpr std::chrono::milliseconds killWait{1000};
+
 std::error_code lastError() {
     return {errno, std::generic_category()};
 }
 
 bool processExists(pid_t pid) {
     return ::kill(pid, 0) == 0;
+}
+
+// Waits for a process that is not our child to be gone; true when it is within `timeout`.
+bool waitUntilGone(pid_t pid, std::chrono::milliseconds timeout) {
+    const UniqueFd handle(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+    if (!handle.isValid())
+        return !processExists(pid);
+    pollfd ready{handle.get(), POLLIN, 0};
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        const int rc = ::poll(&ready, 1, static_cast<int>(std::max<qint64>(0, left.count())));
+        if (rc > 0)
+            return true;
+        if (rc == 0 || errno != EINTR)
+            return !processExists(pid);
+    }
 }
 
 } // namespace
@@ -139,6 +162,29 @@ void Tunnel::terminate(pid_t pid, const std::shared_ptr<ChildProcess>& child) {
         if (processExists(pid))
             ::kill(pid, SIGKILL);
     }).detach();
+}
+
+void Tunnel::finishStopping(std::chrono::milliseconds grace) {
+    if (!dyingPid_)
+        return;
+    const pid_t pid = *dyingPid_;
+    bool gone = false;
+    if (dyingChild_ && dyingChild_->pid() == pid) {
+        gone = dyingChild_->waitForExit(grace);
+        if (!gone) {
+            dyingChild_->signal(SIGKILL);
+            gone = dyingChild_->waitForExit(killWait);
+        }
+    } else {
+        gone = waitUntilGone(pid, grace);
+        if (!gone) {
+            ::kill(pid, SIGKILL);
+            gone = waitUntilGone(pid, killWait);
+        }
+    }
+    // The pid file names the running child, if any; a leftover only takes it over when free.
+    if (!gone && !process_)
+        writePidfile(pid);
 }
 
 void Tunnel::reapStale() {

@@ -20,6 +20,7 @@ public:
     void saveLinks() { state_.saveLinks(); }
     QString linksURL() const { return state_.linksURL(); }
     QList<RouteRule> activeRules() const { return state_.activeRules(); }
+    bool reconciled() const { return state_.didReconcile; }
 
 private:
     AppState& state_;

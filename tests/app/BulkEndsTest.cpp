@@ -100,7 +100,14 @@ TEST_F(BulkEnds, ReplayStopsAtARejectedInstallAndEmptiesTheQueue) {
     const auto app = startApp();
     ASSERT_TRUE(waitUntil([&] { return provisioner.pendingKills().isEmpty(); }, 5s));
     QTest::qWait(500);
-    EXPECT_EQ(service.endRequests().size(), 3);
+    // The replay stopped at the rejection. (Reconciliation may also end the minted link as an
+    // orphan of the service's list, so only the queued hosts are counted.)
+    QStringList replayed;
+    for (const QString& host : queue) {
+        if (service.endRequests().contains(killPath(host)))
+            replayed.append(host);
+    }
+    EXPECT_EQ(replayed, queue.mid(0, 3));
 }
 
 TEST_F(BulkEnds, NothingQueuedSendsNothing) {

@@ -16,6 +16,7 @@ public:
                               {QStringLiteral("--ephemeral")});
     }
     QString apiBase() const { return service_.api(QString()); }
+    QString control(const QString& path) const { return service_.control(path); }
 
     void armFault(const QJsonObject& fault) const {
         const HttpResult result = httpCall("POST", service_.control(QStringLiteral("/faults")),

@@ -3,9 +3,11 @@
 #include "service/PlatformErrors.h"
 #include "tunnel/TunnelError.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <csignal>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 namespace {
 
@@ -140,3 +142,32 @@ TEST_F(TunnelProcessTest, FailuresBeforeOrAtTheLaunchChangeNothing) {
 }
 
 } // namespace
+
+TEST_F(TunnelProcessTest, OnTheWayOutNoClientStaysBehindEvenOneThatTrapsSigterm) {
+    Tunnel& tunnel = makeTunnel();
+    tunnel.start({});
+    const pid_t child = *tunnel.processId();
+    ASSERT_TRUE(logShows("ready\n"));
+    tunnel.stop();
+    ASSERT_TRUE(logShows("TERM\n"));
+    QElapsedTimer elapsed;
+    elapsed.start();
+    tunnel.finishStopping(std::chrono::milliseconds(300));
+    // It had its grace, then SIGKILL, well before the delayed kill of stop() would come.
+    EXPECT_GE(elapsed.elapsed(), 300);
+    EXPECT_LT(elapsed.elapsed(), Tunnel::killDelayMs);
+    EXPECT_FALSE(processExists(child));
+    EXPECT_FALSE(QFile::exists(tunnel.pidFileURL()));
+
+    // A leftover of an earlier run, ended by reapStale(), goes the same way.
+    SpawnedProcess leftover(termTrapPath(), {});
+    ASSERT_TRUE(leftover.waitForOutput("ready\n"));
+    Provisioner::writeSecure(QByteArray::number(leftover.pid()) + "\n", tunnel.pidFileURL());
+    Tunnel& next = makeTunnel();
+    next.reapStale();
+    ASSERT_TRUE(leftover.waitForOutput("TERM\n"));
+    next.finishStopping(std::chrono::milliseconds(100));
+    const std::optional<int> status = leftover.waitForExit(std::chrono::milliseconds(0));
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGKILL);
+}

@@ -1,0 +1,61 @@
+// Waking from sleep: links that expired meanwhile go, the tunnel starts over.
+#include "AppStateTestAccess.h"
+#include "LiveApp.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString reconnecting = QStringLiteral("Reconnecting\u2026");
+
+class Wake : public LiveApp {
+protected:
+    // Two links shared; the first one's expiry is half an hour away, the other's two hours.
+    std::unique_ptr<AppState> appWithLinks() {
+        expiring = mint(3000);
+        lasting = mint(3001);
+        saveLinks({expiring, lasting});
+        auto app = startApp();
+        AppStateTestAccess access(*app);
+        EXPECT_TRUE(waitUntil([&] { return access.reconciled(); }, 10s));
+        EXPECT_TRUE(waitUntil([&] { return app->tunnelSupervisor().isRunning(); }, 10s));
+        expiring.expiresAt = QDateTime::currentDateTimeUtc().addSecs(1800);
+        access.setLinks({expiring, app->links()[1]});
+        return app;
+    }
+
+    ShareLink expiring;
+    ShareLink lasting;
+};
+
+TEST_F(Wake, ALinkThatExpiredDuringSleepIsDroppedQueuedAndEnded) {
+    const auto app = appWithLinks();
+    const pid_t before = *app->tunnelSupervisor().processId();
+    clockAhead = 3600;
+    app->handleWake();
+
+    EXPECT_EQ(hostsOf(app->links()), QStringList{lasting.host});
+    EXPECT_EQ(hostsOf(*LinksFile::decode(linksFile())), QStringList{lasting.host});
+    EXPECT_EQ(AppStateTestAccess(*app).armedExpiryHosts(), QStringList{lasting.host});
+    EXPECT_FALSE(app->tunnelReady());
+    EXPECT_TRUE(app->liveHosts().isEmpty());
+    EXPECT_EQ(app->statusMessage(), reconnecting);
+    EXPECT_FALSE(app->tunnelSupervisor().isRunning());
+
+    EXPECT_TRUE(waitUntil([&] { return linkEnds() == QStringList{killPath(expiring.host)}; }, 5s));
+    EXPECT_TRUE(waitUntil([&] { return provisioner.pendingKills().isEmpty(); }, 5s));
+    // The next refresh starts a new client; nothing waits after the wake.
+    ASSERT_TRUE(waitUntil([&] { return app->tunnelSupervisor().isRunning(); }, 5s));
+    EXPECT_NE(app->tunnelSupervisor().processId(), before);
+}
+
+TEST_F(Wake, WithNoActiveLinkTheStatusLineStaysAsItWas) {
+    scanned = {row(3000, "other"), row(3001, "other")};
+    const auto app = appWithLinks();
+    app->handleWake();
+    EXPECT_EQ(app->links().size(), 2);
+    EXPECT_FALSE(app->statusMessage());
+    EXPECT_TRUE(linkEnds().isEmpty());
+}
+
+} // namespace
