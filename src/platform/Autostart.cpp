@@ -12,7 +12,7 @@ const QString quotedSpecials = QStringLiteral("\"`$\\");
 // The hidden keys by which desktops record that the user switched an entry off.
 const QByteArray hiddenKey = QByteArrayLiteral("Hidden");
 const QByteArray gnomeEnabledKey = QByteArrayLiteral("X-GNOME-Autostart-enabled");
-constexpr qint64 largestEntry = 64 * 1024;
+constexpr qint64 largestEntry = qint64{64} * 1024;
 
 } // namespace
 
