@@ -1,0 +1,124 @@
+#include "ui/TrayPanel.h"
+
+#include "ui/MenuBarIcon.h"
+#include "ui/PopupPlacement.h"
+
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDateTime>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+
+namespace {
+
+// A click on the icon that closed the popup arrives just after it closed: it must not reopen it.
+constexpr qint64 reopenGuardMs = 300;
+
+bool onWayland() {
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+} // namespace
+
+TrayPanel::TrayPanel(PanelActions actions, MenuView::ModelSource source) {
+    PanelActions windowActions = actions;
+    view_ = std::make_unique<MenuView>(std::move(actions), std::move(source));
+    view_->setWindowTitle(QStringLiteral("Skerrow"));
+    view_->installEventFilter(this);
+    quit_ = std::move(windowActions.quit);
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        openWindow();
+        return;
+    }
+    tray_ = std::make_unique<QSystemTrayIcon>();
+    tray_->setToolTip(QStringLiteral("Skerrow"));
+    updateIcon();
+    connect(tray_.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason) { toggle(); });
+    // A popup takes the pointer and closes on a click elsewhere; Wayland gives a popup no place
+    // without a parent window, so there it is a frameless dialog that closes when it loses focus.
+    view_->setWindowFlags(onWayland() ? (Qt::Dialog | Qt::FramelessWindowHint)
+                                      : (Qt::Popup | Qt::FramelessWindowHint));
+    tray_->show();
+}
+
+TrayPanel::~TrayPanel() {
+    view_->removeEventFilter(this);
+}
+
+void TrayPanel::toggle() {
+    if (!tray_) {
+        openWindow();
+        return;
+    }
+    if (view_->isVisible()) {
+        view_->hide();
+        return;
+    }
+    if (QDateTime::currentMSecsSinceEpoch() - closedAtMs_ < reopenGuardMs)
+        return;
+    openPopup();
+}
+
+void TrayPanel::openPopup() {
+    view_->rebuildNow();
+    view_->adjustSize();
+    const QRect icon = tray_->geometry();
+    const QPoint click = QCursor::pos();
+    const QPoint anchor = icon.isEmpty() ? click : icon.center();
+    QScreen* screen = QGuiApplication::screenAt(anchor);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    view_->move(popupPosition(icon, click, screen->availableGeometry(), view_->size()));
+    view_->show();
+    view_->raise();
+    view_->activateWindow();
+}
+
+void TrayPanel::openWindow() {
+    view_->rebuildNow();
+    view_->show();
+    view_->raise();
+    view_->activateWindow();
+}
+
+void TrayPanel::updateIcon() {
+    const QPalette palette = QGuiApplication::palette();
+    tray_->setIcon(MenuBarIcon::icon(palette.color(QPalette::WindowText),
+                                     palette.color(QPalette::HighlightedText)));
+}
+
+bool TrayPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != view_.get())
+        return QObject::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        if (tray_ && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            view_->hide();
+            return true;
+        }
+        break;
+    case QEvent::WindowDeactivate:
+        if (tray_)
+            view_->hide();
+        break;
+    case QEvent::Hide:
+        closedAtMs_ = QDateTime::currentMSecsSinceEpoch();
+        break;
+    case QEvent::ApplicationPaletteChange:
+        if (tray_)
+            updateIcon();
+        break;
+    case QEvent::Close:
+        // Without a tray the window is the app: closing it quits, as with any window app.
+        if (!tray_ && quit_) {
+            quit_();
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
