@@ -72,7 +72,6 @@ MenuView::MenuView(PanelActions actions, ModelSource source, QWidget* parent)
     setFixedWidth(panelWidth);
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->setSpacing(0);
-    layout_->setSizeConstraint(QLayout::SetFixedSize);
     clock_.setInterval(tickInterval);
     connect(&clock_, &QTimer::timeout, this, &MenuView::scheduleRebuild);
 }
@@ -138,6 +137,10 @@ void MenuView::render(const PanelModel& model) {
         stack->addWidget(buildStatusLine(*model.statusMessage));
     stack->addWidget(buildFooter(model));
     layout_->addWidget(body_);
+    // The panel is always exactly as high as what it shows, and takes a new height at once
+    // rather than at the next layout pass.
+    layout_->activate();
+    setFixedHeight(layout_->sizeHint().height());
 }
 
 QWidget* MenuView::buildHeader(const PanelModel& model) {

@@ -39,7 +39,9 @@ TEST(PanelModelFromState, ReadsRowsLinksAndQueries) {
     EXPECT_EQ(model.apps[0].subtitle, QStringLiteral("Next.js \u00B7 3000"));
     EXPECT_EQ(model.apps[0].links, QList<ShareLink>{own});
     EXPECT_TRUE(model.apps[0].shared);
-    EXPECT_FALSE(model.apps[1].shared);
+    // A paused link still belongs to its port: that app's switch is on.
+    EXPECT_EQ(model.apps[1].links, QList<ShareLink>{paused});
+    EXPECT_TRUE(model.apps[1].shared);
     // Without an install no switch can share.
     EXPECT_FALSE(model.apps[0].switchEnabled);
 
