@@ -2,6 +2,7 @@
 
 #include <QIconEngine>
 #include <QPainter>
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -9,21 +10,25 @@ namespace {
 constexpr std::array<const char*, 8> rows{
     "...XX...", ".XXXXXX.", ".XX..XX.", "XX....XX", "XX....XX", ".XX..XX.", ".XXXXXX.", "...XX...",
 };
-constexpr qreal margin = 1;
 constexpr qreal pitch = 2;
 constexpr qreal dotSide = 1.5;
 
-// Fills the dots into `target` scaled from the 18-unit square.
+// Fills the dots into the square `target`, scaled from the 18-unit square. Dots and gaps are
+// snapped to whole device pixels, so the ring stays crisp at small tray sizes instead of
+// blurring into a grey blob: the pitch is at least 2 pixels and a dot always leaves a gap.
 void paintDots(QPainter& painter, const QRectF& target, const QColor& color) {
     const qreal scale = target.width() / MenuBarIcon::side;
-    painter.setRenderHint(QPainter::Antialiasing);
+    const int pitchPx = std::max(2, qRound(pitch * scale));
+    const int dotPx = std::clamp(qRound(dotSide * scale), 1, pitchPx - 1);
+    const int extent = (static_cast<int>(rows.size()) - 1) * pitchPx + dotPx;
+    const int offset = static_cast<int>((target.width() - extent) / 2);
+    const QPoint origin = target.topLeft().toPoint() + QPoint(offset, offset);
     for (std::size_t r = 0; r < rows.size(); ++r) {
         for (std::size_t c = 0; rows[r][c] != '\0'; ++c) {
             if (rows[r][c] != 'X')
                 continue;
-            const QRectF dot(margin + pitch * static_cast<qreal>(c),
-                             margin + pitch * static_cast<qreal>(r), dotSide, dotSide);
-            painter.fillRect(QRectF(target.topLeft() + dot.topLeft() * scale, dot.size() * scale),
+            painter.fillRect(QRect(origin.x() + static_cast<int>(c) * pitchPx,
+                                   origin.y() + static_cast<int>(r) * pitchPx, dotPx, dotPx),
                              color);
         }
     }

@@ -69,7 +69,6 @@ MenuView::MenuView(PanelActions actions, ModelSource source, QWidget* parent)
     : QWidget(parent), actions_(std::move(actions)), source_(std::move(source)),
       layout_(new QVBoxLayout(this)) {
     setObjectName(QStringLiteral("panel"));
-    setFixedWidth(panelWidth);
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->setSpacing(0);
     clock_.setInterval(tickInterval);
@@ -119,13 +118,9 @@ void MenuView::paintEvent(QPaintEvent* /*event*/) {
 }
 
 void MenuView::render(const PanelModel& model) {
-    if (body_) {
-        // The old widgets may be inside the handler of one of their own signals: take them out
-        // of the panel now and delete them once that handler has returned.
-        body_->hide();
-        body_->setParent(nullptr);
-        body_->deleteLater();
-    }
+    // Rebuilds run from the event loop (a deferred request, the clock, opening the panel), never
+    // inside a handler of one of the old widgets, so the old widgets can go at once.
+    delete body_;
     body_ = new QWidget(this);
     body_->setFixedWidth(panelWidth);
     auto* stack = new QVBoxLayout(body_);
@@ -138,9 +133,10 @@ void MenuView::render(const PanelModel& model) {
     stack->addWidget(buildFooter(model));
     layout_->addWidget(body_);
     // The panel is always exactly as high as what it shows, and takes a new height at once
-    // rather than at the next layout pass.
+    // rather than at the next layout pass. A plain resize: changing size constraints of an open
+    // window makes some window managers take its focus away, which closes the panel.
     layout_->activate();
-    setFixedHeight(layout_->sizeHint().height());
+    resize(panelWidth, layout_->sizeHint().height());
 }
 
 QWidget* MenuView::buildHeader(const PanelModel& model) {

@@ -12,12 +12,9 @@
 
 namespace {
 
-// A click on the icon that closed the popup arrives just after it closed: it must not reopen it.
+// A click on the icon that took the focus from the panel arrives just after the panel closed: it
+// must not reopen it.
 constexpr qint64 reopenGuardMs = 300;
-
-bool onWayland() {
-    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
-}
 
 } // namespace
 
@@ -36,10 +33,10 @@ TrayPanel::TrayPanel(PanelActions actions, MenuView::ModelSource source) {
     updateIcon();
     connect(tray_.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason) { toggle(); });
-    // A popup takes the pointer and closes on a click elsewhere; Wayland gives a popup no place
-    // without a parent window, so there it is a frameless dialog that closes when it loses focus.
-    view_->setWindowFlags(onWayland() ? (Qt::Dialog | Qt::FramelessWindowHint)
-                                      : (Qt::Popup | Qt::FramelessWindowHint));
+    // A frameless tool window that takes the focus and closes when it loses it. A grabbing popup
+    // would close as soon as the app counts as inactive, which on X11 happens while the popup
+    // is still open, and Wayland gives a popup no place without a parent window.
+    view_->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     tray_->show();
 }
 
