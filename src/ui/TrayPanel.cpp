@@ -9,12 +9,17 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QTimer>
 
 namespace {
 
 // A click on the icon that took the focus from the panel arrives just after the panel closed: it
 // must not reopen it.
 constexpr qint64 reopenGuardMs = 300;
+// The window manager may still move the focus away right after the panel opens (the tray host
+// took it for the click, or it falls back after the panel last closed); a loss of focus that
+// soon is taken back instead of closing the panel.
+constexpr qint64 openingFocusMs = 600;
 
 } // namespace
 
@@ -68,6 +73,7 @@ void TrayPanel::openPopup() {
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     view_->move(popupPosition(icon, click, screen->availableGeometry(), view_->size()));
+    openedAtMs_ = QDateTime::currentMSecsSinceEpoch();
     view_->show();
     view_->raise();
     view_->activateWindow();
@@ -97,8 +103,13 @@ bool TrayPanel::eventFilter(QObject* watched, QEvent* event) {
         }
         break;
     case QEvent::WindowDeactivate:
-        if (tray_)
-            view_->hide();
+        if (!tray_)
+            break;
+        if (QDateTime::currentMSecsSinceEpoch() - openedAtMs_ < openingFocusMs) {
+            QTimer::singleShot(0, view_.get(), [view = view_.get()] { view->activateWindow(); });
+            break;
+        }
+        view_->hide();
         break;
     case QEvent::Hide:
         closedAtMs_ = QDateTime::currentMSecsSinceEpoch();

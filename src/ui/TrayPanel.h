@@ -33,4 +33,5 @@ private:
     std::function<void()> quit_;
     // When the popup last closed: the click on the icon that closes it must not reopen it.
     qint64 closedAtMs_ = 0;
+    qint64 openedAtMs_ = 0;
 };
