@@ -145,7 +145,7 @@ close_panel
 stop_app
 stop_service
 
-# Installed, nothing listening. The panel shows "Looking for local apps…" while each scan runs.
+# Installed, nothing listening.
 stop_servers
 fresh_home
 start_service
@@ -153,10 +153,6 @@ start_app
 sleep 4
 open_panel
 shot no-apps
-for _ in $(seq 20); do
-  sleep 0.15
-  shot scanning
-done
 close_panel
 
 # Apps listed.

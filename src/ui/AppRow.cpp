@@ -36,9 +36,9 @@ AppRow::AppRow(const AppRowModel& model, const PanelActions& actions, QWidget* p
     text->addWidget(new ElidedLabel(model.subtitle, PanelStyle::font(subtitleSize),
                                     PanelStyle::secondary(palette()), this));
     text->addStretch();
-    layout->addLayout(text);
+    // The text takes the free width, so a label is cut only when the row has no room for it.
+    layout->addLayout(text, 1);
     layout->addSpacing(minimumGap);
-    layout->addStretch();
 
     auto* toggle = new ShareSwitch(model.shared, this);
     toggle->setObjectName(QStringLiteral("shareSwitch:%1").arg(model.row.port));
