@@ -15,11 +15,18 @@ fi
 stop() {
   [ -n "${app_pid:-}" ] && kill -TERM "$app_pid" 2>/dev/null || true
   [ -n "$service_pid" ] && kill -TERM "$service_pid" 2>/dev/null || true
+  [ -n "${desktop:-}" ] && scripts/virtual-desktop.sh stop "$desktop"
+  return 0
 }
 trap stop TERM INT
-# Without a display the app still runs its scan loop, on the offscreen platform.
+# Without a display of its own the app runs on a virtual desktop with a system tray, so the tray
+# icon and the panel still exist: look with `DISPLAY=<display> import -window root shot.png` and
+# open the panel with `DISPLAY=<display> scripts/tray-icon.sh click`.
+desktop=
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-  export QT_QPA_PLATFORM=offscreen
+  desktop=$(scripts/virtual-desktop.sh start)
+  export DISPLAY=$desktop
+  echo "run: the app runs on the virtual display $desktop"
 fi
 "$bin/skerrow" &
 app_pid=$!

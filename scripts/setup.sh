@@ -6,6 +6,7 @@ packages=(
   qt6-base-dev qcoro-qt6-dev qt6-httpserver-dev qt6-websockets-dev libqt6svg6
   libgtest-dev libgmock-dev
   lsof procps dbus xvfb xauth iproute2
+  openbox trayer xdotool x11-utils imagemagick adwaita-icon-theme
   dpkg-dev lintian
   clang clang-format clang-tidy libclang-rt-14-dev
   curl wrk haproxy chromium

@@ -7,8 +7,12 @@
 #include "platform/SingleInstance.h"
 #include "platform/SystemQuitObserver.h"
 #include "router/LinkRouter.h"
+#include "ui/MenuView.h"
+#include "ui/PanelModel.h"
+#include "ui/TrayPanel.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 
 int main(int argc, char** argv) {
     routeLogToJournal();
@@ -31,6 +35,23 @@ int main(int argc, char** argv) {
     Lifecycle lifecycle([&systemQuit] { return systemQuit.quitReason(); },
                         {[&state] { state.suspendForSystemQuit(); },
                          [&state](double timeout) { state.shutdownSync(timeout); }});
+
+    PanelActions actions;
+    actions.share = [&state](const PortRow& row) { state.share(row); };
+    actions.kill = [&state](const ShareLink& link) { state.kill(link); };
+    actions.refresh = [&state](const ShareLink& link) { state.refresh(link); };
+    actions.copy = [&state](const ShareLink& link) { state.copy(link); };
+    actions.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    actions.restart = [&state] { state.handleWake(); };
+    actions.quit = [&lifecycle] { lifecycle.terminate(); };
+    const Clock clock = systemClock();
+    TrayPanel panel(std::move(actions), [&state, &router, clock] {
+        return panelModel(
+            state, [&router](const QString& host) { return router.visitors(host); }, clock());
+    });
+    QObject::connect(&state, &AppState::changed, &panel.view(), &MenuView::scheduleRebuild);
+    QObject::connect(&instance, &SingleInstance::openPanelRequested, &panel, &TrayPanel::open);
+
     handleQuitSignals([&lifecycle] { lifecycle.terminate(); });
     instance.listen();
     return QApplication::exec();

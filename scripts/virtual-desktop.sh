@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# A virtual X desktop for running and trying the app as a user would: Xvfb, the openbox window
+# manager and a trayer system tray along the top edge.
+#
+#   scripts/virtual-desktop.sh start [DISPLAY]   starts all three, waits until each is up and
+#                                                prints the display (for example ":93")
+#   scripts/virtual-desktop.sh stop DISPLAY      stops what `start` started for that display
+#   scripts/virtual-desktop.sh start --no-tray   the same without the tray
+#
+# The pids are kept in /tmp/skerrow-desktop<DISPLAY>.pids; only those processes are stopped.
+set -euo pipefail
+
+size=1280x800x24
+tray=1
+
+pidfile() { echo "/tmp/skerrow-desktop${1}.pids"; }
+
+# Waits up to 10 s for a command to succeed.
+wait_for() {
+  for _ in $(seq 100); do
+    "$@" >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  echo "virtual-desktop: timed out waiting for: $*" >&2
+  return 1
+}
+
+free_display() {
+  for n in $(seq 90 140); do
+    if [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ]; then
+      echo ":$n"
+      return 0
+    fi
+  done
+  echo "virtual-desktop: no free display" >&2
+  return 1
+}
+
+start() {
+  local display=""
+  for arg in "$@"; do
+    case "$arg" in
+      --no-tray) tray=0 ;;
+      :*) display="$arg" ;;
+    esac
+  done
+  [ -n "$display" ] || display=$(free_display)
+  local pids
+  pids=$(pidfile "$display")
+  : >"$pids"
+  Xvfb "$display" -screen 0 "$size" -nolisten tcp >/dev/null 2>&1 &
+  echo $! >>"$pids"
+  export DISPLAY="$display"
+  wait_for xdotool getdisplaygeometry
+  openbox >/dev/null 2>&1 &
+  echo $! >>"$pids"
+  # openbox owns the window-manager selection once it runs: its root-window property shows it.
+  wait_for sh -c "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'"
+  if [ "$tray" = 1 ]; then
+    trayer --edge top --align right --widthtype request --height 24 --iconspacing 4 \
+      --SetDockType true --SetPartialStrut true --transparent true --alpha 0 \
+      --tint 0xe8e8e8 >/dev/null 2>&1 &
+    echo $! >>"$pids"
+    wait_for sh -c "xprop -root -notype | grep -q _NET_SUPPORTING_WM_CHECK && xdotool search --classname trayer"
+  fi
+  echo "$display"
+}
+
+stop() {
+  local display="${1:?stop needs the display}"
+  local pids
+  pids=$(pidfile "$display")
+  [ -f "$pids" ] || return 0
+  # Newest first: the tray and the window manager before the X server.
+  tac "$pids" | while read -r pid; do
+    kill -TERM "$pid" 2>/dev/null || true
+  done
+  rm -f "$pids"
+}
+
+case "${1:-}" in
+  start) shift; start "$@" ;;
+  stop) shift; stop "$@" ;;
+  *) echo "usage: $0 start [DISPLAY] [--no-tray] | stop DISPLAY" >&2; exit 2 ;;
+esac

@@ -1,0 +1,39 @@
+#include "ui/ElidedLabel.h"
+
+#include <QPainter>
+
+namespace {
+
+constexpr int shortestWidth = 24;
+
+} // namespace
+
+ElidedLabel::ElidedLabel(const QString& text, const QFont& font, const QColor& color,
+                         QWidget* parent)
+    : QWidget(parent), text_(text), color_(color) {
+    setFont(font);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    setAccessibleName(text);
+}
+
+QSize ElidedLabel::sizeHint() const {
+    const QFontMetrics metrics(font());
+    return {metrics.horizontalAdvance(text_), metrics.height()};
+}
+
+QSize ElidedLabel::minimumSizeHint() const {
+    return {shortestWidth, QFontMetrics(font()).height()};
+}
+
+void ElidedLabel::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    painter.setPen(color_);
+    painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter,
+                     fontMetrics().elidedText(text_, Qt::ElideRight, width()));
+}
+
+void ElidedLabel::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const bool cut = fontMetrics().horizontalAdvance(text_) > width();
+    setToolTip(cut ? text_ : QString());
+}

@@ -1,0 +1,50 @@
+#include "ui/PopupPlacement.h"
+
+#include <algorithm>
+
+namespace {
+
+// Space between the icon and the panel.
+constexpr int gap = 4;
+
+int clampInto(int value, int low, int length, int size) {
+    // A panel larger than the area starts at the area's start.
+    return std::max(low, std::min(value, low + length - size));
+}
+
+} // namespace
+
+QPoint popupPosition(const QRect& icon, const QPoint& clickPosition, const QRect& available,
+                     const QSize& panel) {
+    const QRect anchor = icon.isEmpty() ? QRect(clickPosition, QSize(1, 1)) : icon;
+    const int left = available.x();
+    const int top = available.y();
+    const int right = available.x() + available.width();
+    const int bottom = available.y() + available.height();
+    const int anchorRight = anchor.x() + anchor.width();
+    const int anchorBottom = anchor.y() + anchor.height();
+    const QPoint centre(anchor.x() + anchor.width() / 2, anchor.y() + anchor.height() / 2);
+
+    int x = centre.x() - panel.width() / 2;
+    int y = 0;
+    if (anchorRight <= left) {
+        // A panel on the left edge: open to its right, level with the icon.
+        x = anchorRight + gap;
+        y = centre.y() - panel.height() / 2;
+    } else if (anchor.x() >= right) {
+        x = anchor.x() - gap - panel.width();
+        y = centre.y() - panel.height() / 2;
+    } else if (anchorBottom <= top) {
+        y = anchorBottom + gap;
+    } else if (anchor.y() >= bottom) {
+        y = anchor.y() - gap - panel.height();
+    } else if (centre.y() < top + available.height() / 2) {
+        // The icon lies inside the free area (a panel that reserves no space): open away from
+        // the nearer edge.
+        y = anchorBottom + gap;
+    } else {
+        y = anchor.y() - gap - panel.height();
+    }
+    return {clampInto(x, left, available.width(), panel.width()),
+            clampInto(y, top, available.height(), panel.height())};
+}

@@ -1,0 +1,234 @@
+#include "PanelFixtures.h"
+#include "platform/BuildProfile.h"
+#include "support/Printers.h"
+#include "ui/IconButton.h"
+#include "ui/MenuView.h"
+#include "ui/ShareSwitch.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QScrollArea>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Records every operation the panel calls, in order.
+struct Calls {
+    QStringList log;
+
+    PanelActions actions(bool withRestart = true) {
+        PanelActions a;
+        a.share = [this](const PortRow& row) { log << QStringLiteral("share %1").arg(row.port); };
+        a.kill = [this](const ShareLink& l) { log << QStringLiteral("kill ") + l.host; };
+        a.refresh = [this](const ShareLink& l) { log << QStringLiteral("refresh ") + l.host; };
+        a.copy = [this](const ShareLink& l) { log << QStringLiteral("copy ") + l.host; };
+        // The address opened is the public scheme followed by the host.
+        a.openUrl = [this](const QUrl& url) {
+            log << QStringLiteral("open ") +
+                       url.toString().remove(QString::fromLatin1(BuildProfile::publicScheme));
+        };
+        if (withRestart)
+            a.restart = [this] { log << QStringLiteral("restart"); };
+        a.quit = [this] { log << QStringLiteral("quit"); };
+        return a;
+    }
+};
+
+PanelModel sharingModel() {
+    const ShareLink shop = shareLink("shop-1.example.test", 3000, "shop");
+    const ShareLink old = shareLink("shop-2.example.test", 3000, "shop");
+    const ShareLink gone = shareLink("gone.example.test", 5000, "docs");
+    PanelModel model;
+    model.statusText = QStringLiteral("Sharing");
+    model.liveIndicator = true;
+    model.configured = true;
+    model.links = {linkModel(shop, LinkState::live), linkModel(old, LinkState::connecting),
+                   linkModel(gone, LinkState::notRunning, false)};
+    model.apps = {appModel(appRow(3000, "shop"), {shop, old}), appModel(appRow(4000, "blog"), {})};
+    return model;
+}
+
+struct Panel {
+    Calls calls;
+    PanelModel model;
+    std::unique_ptr<MenuView> view;
+
+    explicit Panel(PanelModel m, bool withRestart = true) : model(std::move(m)) {
+        view = std::make_unique<MenuView>(calls.actions(withRestart), [this] { return model; });
+        view->show();
+        view->rebuildNow();
+    }
+    template <typename T = QAbstractButton> T* find(const QString& name) const {
+        return view->findChild<T*>(name);
+    }
+    void click(const QString& name) {
+        QAbstractButton* button = find(name);
+        ASSERT_NE(button, nullptr) << name.toStdString();
+        QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
+    }
+};
+
+TEST(PanelClicks, EachControlCallsItsOperation) {
+    Panel panel(sharingModel());
+    struct Case {
+        const char* control;
+        const char* call;
+    };
+    const Case cases[] = {
+        {"shareSwitch:4000", "share 4000"},
+        {"copyButton:shop-1.example.test", "copy shop-1.example.test"},
+        {"renewButton:shop-1.example.test", "refresh shop-1.example.test"},
+        {"hostLink:shop-1.example.test", "open shop-1.example.test"},
+        {"restartButton", "restart"},
+        {"quitButton", "quit"},
+    };
+    for (const Case& c : cases) {
+        panel.calls.log.clear();
+        panel.click(QString::fromUtf8(c.control));
+        EXPECT_EQ(panel.calls.log, QStringList{QString::fromUtf8(c.call)}) << c.control;
+    }
+
+    // Turning a shared app off stops each of its links in order; the operation itself drops the
+    // ones after the first while it runs.
+    panel.calls.log.clear();
+    panel.click(QStringLiteral("shareSwitch:3000"));
+    EXPECT_EQ(panel.calls.log, (QStringList{QStringLiteral("kill shop-1.example.test"),
+                                            QStringLiteral("kill shop-2.example.test")}));
+}
+
+TEST(PanelClicks, DisabledControlsCallNothing) {
+    PanelModel model = sharingModel();
+    model.isBusy = true;
+    for (AppRowModel& app : model.apps)
+        app.switchEnabled = false;
+    for (LinkRowModel& link : model.links)
+        link.renewEnabled = false;
+    Panel panel(model);
+    for (const char* control :
+         {"shareSwitch:3000", "shareSwitch:4000", "renewButton:shop-1.example.test"}) {
+        EXPECT_FALSE(panel.find(QString::fromUtf8(control))->isEnabled()) << control;
+        panel.click(QString::fromUtf8(control));
+    }
+    EXPECT_TRUE(panel.calls.log.isEmpty()) << panel.calls.log.join(QLatin1Char(',')).toStdString();
+    // Copy and the host link stay usable while an operation runs.
+    panel.click(QStringLiteral("copyButton:shop-1.example.test"));
+    panel.click(QStringLiteral("hostLink:gone.example.test"));
+    EXPECT_EQ(panel.calls.log, (QStringList{QStringLiteral("copy shop-1.example.test"),
+                                            QStringLiteral("open gone.example.test")}));
+}
+
+TEST(PanelClicks, RowsShowTheirStates) {
+    PanelModel model = sharingModel();
+    model.links[0].copied = true;
+    Panel panel(model);
+    EXPECT_TRUE(panel.find<ShareSwitch>(QStringLiteral("shareSwitch:3000"))->isOn());
+    EXPECT_FALSE(panel.find<ShareSwitch>(QStringLiteral("shareSwitch:4000"))->isOn());
+    EXPECT_EQ(panel.find<ShareSwitch>(QStringLiteral("shareSwitch:4000"))->toolTip(),
+              QStringLiteral("Share blog"));
+    EXPECT_EQ(panel.find<ShareSwitch>(QStringLiteral("shareSwitch:3000"))->toolTip(),
+              QStringLiteral("Stop sharing shop"));
+    EXPECT_EQ(panel.find<IconButton>(QStringLiteral("copyButton:shop-1.example.test"))->symbol(),
+              QStringLiteral("checkmark"));
+    EXPECT_EQ(panel.find<IconButton>(QStringLiteral("copyButton:shop-2.example.test"))->symbol(),
+              QStringLiteral("doc.on.doc"));
+    EXPECT_FALSE(panel.find(QStringLiteral("renewButton:gone.example.test"))->isEnabled());
+    EXPECT_EQ(panel.find<QLabel>(QStringLiteral("headerState"))->text(), QStringLiteral("Sharing"));
+    EXPECT_NE(panel.view->findChild<QWidget*>(QStringLiteral("liveIndicator")), nullptr);
+}
+
+TEST(PanelClicks, FooterAndSectionsFollowTheState) {
+    PanelModel offline;
+    offline.statusText = QStringLiteral("Offline");
+    Panel panel(offline);
+    EXPECT_EQ(panel.find(QStringLiteral("restartButton")), nullptr);
+    EXPECT_NE(panel.find(QStringLiteral("quitButton")), nullptr);
+    EXPECT_NE(panel.view->findChild<QWidget*>(QStringLiteral("noApps")), nullptr);
+    EXPECT_EQ(panel.view->findChild<QWidget*>(QStringLiteral("liveIndicator")), nullptr);
+    const auto labels = panel.view->findChildren<QLabel*>();
+    const bool hasActive = std::any_of(labels.cbegin(), labels.cend(), [](const QLabel* l) {
+        return l->text() == QStringLiteral("Active");
+    });
+    EXPECT_FALSE(hasActive);
+
+    // Configured, but the Restart operation is not there: no button for it.
+    PanelModel configured = offline;
+    configured.configured = true;
+    Panel withoutRestart(configured, false);
+    EXPECT_EQ(withoutRestart.find(QStringLiteral("restartButton")), nullptr);
+
+    PanelModel looking = offline;
+    looking.lookingForApps = true;
+    Panel scanning(looking);
+    EXPECT_NE(scanning.view->findChild<QWidget*>(QStringLiteral("lookingForApps")), nullptr);
+    EXPECT_EQ(scanning.view->findChild<QWidget*>(QStringLiteral("noApps")), nullptr);
+}
+
+TEST(PanelClicks, ContentScrollsAboveTheThreshold) {
+    struct Case {
+        int links;
+        int apps;
+        bool scrolls;
+    };
+    for (const Case c : {Case{0, 8, false}, Case{0, 9, true}, Case{2, 5, true}}) {
+        PanelModel model;
+        model.configured = true;
+        for (int i = 0; i < c.links; ++i) {
+            model.links.append(linkModel(
+                shareLink(QStringLiteral("h%1.test").arg(i).toUtf8().constData(), 3000, "shop"),
+                LinkState::live));
+        }
+        for (int i = 0; i < c.apps; ++i)
+            model.apps.append(appModel(appRow(3000 + i, "app"), {}));
+        Panel panel(model);
+        auto* scroll = panel.view->findChild<QScrollArea*>(QStringLiteral("contentScroll"));
+        EXPECT_EQ(scroll != nullptr, c.scrolls) << c.links << "/" << c.apps;
+        if (scroll) {
+            EXPECT_EQ(scroll->height(), 480);
+        }
+        EXPECT_EQ(panel.view->width(), 340);
+    }
+}
+
+TEST(PanelClicks, StatusLineKeepsTwoLines) {
+    PanelModel model;
+    model.statusMessage = QStringLiteral("first\nsecond\nthird");
+    Panel panel(model);
+    auto* status = panel.view->findChild<QLabel*>(QStringLiteral("statusLine"));
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(status->text().count(QLatin1Char('\n')), 1);
+    EXPECT_FALSE(status->text().contains(QStringLiteral("third")));
+}
+
+TEST(PanelClicks, RebuildsAreCoalescedAndWaitWhileClosed) {
+    int builds = 0;
+    PanelModel model;
+    MenuView view(PanelActions{}, [&] {
+        ++builds;
+        return model;
+    });
+    // Closed: changes only mark the panel stale.
+    for (int i = 0; i < 5; ++i)
+        view.scheduleRebuild();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(builds, 0);
+    view.show();
+    EXPECT_EQ(builds, 1);
+    for (int i = 0; i < 5; ++i)
+        view.scheduleRebuild();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(builds, 2);
+
+    // An unchanged state keeps the widgets on screen; a changed one replaces them.
+    const QWidget* before = view.findChild<QLabel*>(QStringLiteral("headerState"));
+    view.rebuildNow();
+    EXPECT_EQ(view.findChild<QLabel*>(QStringLiteral("headerState")), before);
+    model.statusText = QStringLiteral("Paused");
+    view.rebuildNow();
+    QCoreApplication::processEvents();
+    auto* state = view.findChild<QLabel*>(QStringLiteral("headerState"));
+    ASSERT_NE(state, nullptr);
+    EXPECT_EQ(state->text(), QStringLiteral("Paused"));
+}
+
+} // namespace
