@@ -15,5 +15,7 @@ cmake --build --preset local -j"$jobs" --target skerrow skerrow-link-service ske
 # Static analysis: any clang-tidy finding in the product's sources fails the run.
 ./scripts/check-tidy.sh build/dev
 ctest --preset dev -j"$jobs"
-# The sanitizer run skips the lint check, which does not depend on the build.
-ASAN_OPTIONS=detect_leaks=1 ctest --preset asan-ubsan -j"$jobs" -LE lint
+# The sanitizer run skips the lint check and the package, which do not depend on the sanitizers,
+# and the end-to-end road, which runs in the dev build.
+ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp" \
+  ctest --preset asan-ubsan -j"$jobs" -LE 'lint|package|e2e'

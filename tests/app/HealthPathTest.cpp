@@ -49,11 +49,16 @@ TEST_F(HealthPath, ACrashedTunnelClientIsRelaunchedAndTheLinkProvenLiveAgain) {
                    app->liveHosts().contains(link.host);
         },
         30s));
-    // Visitors get through again.
+    // Visitors get through again once the new client has reached the edge.
     const qsizetype served = origin.received.size();
-    const HttpResult visit = httpCall("GET", QString::fromLatin1(BuildProfile::publicScheme) +
-                                                 link.host + QStringLiteral("/"));
-    EXPECT_EQ(visit.status, 200);
+    HttpResult visit;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            visit = httpCall("GET", QString::fromLatin1(BuildProfile::publicScheme) + link.host +
+                                        QStringLiteral("/"));
+            return visit.status == 200;
+        },
+        30s));
     EXPECT_EQ(visit.body, QByteArray("ok"));
     EXPECT_GT(origin.received.size(), served);
     EXPECT_EQ(app->links().size(), 1);
