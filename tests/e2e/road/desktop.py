@@ -1,0 +1,90 @@
+"""A private virtual desktop: an X server, a window manager, a system tray, a session bus with
+the accessibility bus, and screenshots of the whole screen."""
+import os
+import shutil
+import subprocess
+
+from .waiting import Process, until
+
+SCREEN = "1280x800x24"
+
+
+def _tool_ok(env, *args):
+    return subprocess.run(args, env=env, stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL).returncode == 0
+
+
+class Desktop:
+    def __init__(self, log_dir):
+        self.log_dir = log_dir
+        self.env = dict(os.environ)
+        self.processes = []
+
+    def _spawn(self, name, args, **kwargs):
+        process = Process(name, args, self.env, self.log_dir).start(**kwargs)
+        self.processes.append(process)
+        return process
+
+    def start(self):
+        # The server picks a free display number and writes it to the pipe once it accepts clients.
+        read_end, write_end = os.pipe()
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", SCREEN,
+                                 "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,),
+                                stdout=subprocess.DEVNULL,
+                                stderr=open(os.path.join(self.log_dir, "xvfb.log"), "wb"))
+        os.close(write_end)
+        with os.fdopen(read_end) as pipe:
+            number = pipe.readline().strip()
+        if not number:
+            raise RuntimeError("Xvfb did not start; see xvfb.log")
+        holder = Process("xvfb", [], self.env, self.log_dir)
+        holder.popen = xvfb
+        self.processes.append(holder)
+        self.env["DISPLAY"] = f":{number}"
+        for name in ("WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "DBUS_SESSION_BUS_ADDRESS",
+                     "AT_SPI_BUS_ADDRESS"):
+            self.env.pop(name, None)
+
+        bus = self._spawn("session-bus", ["dbus-daemon", "--session", "--nofork",
+                                          "--print-address=1"], stdout=subprocess.PIPE)
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.popen.stdout.readline().decode().strip()
+        self._spawn("at-spi-bus", ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
+        until("the accessibility bus", lambda: _tool_ok(
+            self.env, "dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus",
+            "/org/a11y/bus", "org.a11y.Bus.GetAddress"), 15)
+
+        self._spawn("openbox", ["openbox"])
+        until("the window manager", lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in subprocess.run(
+            ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env, capture_output=True,
+            text=True).stdout, 15)
+        self.tray = self._spawn("trayer", ["trayer", "--edge", "top", "--align", "right",
+                                           "--widthtype", "request", "--height", "28",
+                                           "--SetDockType", "true", "--SetPartialStrut", "true",
+                                           "--transparent", "false", "--tint", "0x2b2b2b"])
+        until("the system tray", lambda: self.tray_window(), 15)
+        return self
+
+    def tray_window(self):
+        found = subprocess.run(["xdotool", "search", "--class", "trayer"],
+                               env=self.env, capture_output=True, text=True).stdout.split()
+        return found[0] if found else None
+
+    def screenshot(self, path):
+        subprocess.run(["import", "-window", "root", path], env=self.env, check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+
+    def clipboard(self):
+        result = subprocess.run(["xclip", "-selection", "clipboard", "-o"], env=self.env,
+                                capture_output=True, text=True, timeout=5)
+        return result.stdout if result.returncode == 0 else None
+
+    def stop(self):
+        for process in reversed(self.processes):
+            process.stop(timeout=3)
+        self.processes.clear()
+
+
+def missing_tools():
+    return [tool for tool in ("Xvfb", "openbox", "trayer", "xdotool", "xprop", "import", "xclip",
+                              "dbus-daemon", "chromium")
+            if shutil.which(tool) is None]
