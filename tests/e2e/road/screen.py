@@ -6,16 +6,22 @@ from .waiting import until
 
 
 class Screen:
-    def __init__(self, env, app_name):
+    def __init__(self, env):
         # The accessibility library reads the session bus from the environment on first use, so
         # the caller has exported the desktop's environment before this import.
-        import pyatspi
+        import gi
+        gi.require_version("Atspi", "2.0")
         from gi.repository import Atspi, GLib
-        self.pyatspi = pyatspi
         self.atspi = Atspi
         self.glib = GLib
         self.env = env
-        self.app_name = app_name
+        # The app process whose controls are looked at.
+        self.pid = None
+        self.tops = {}
+        self.listener = Atspi.EventListener.new(self._on_event)
+        for kind in ("object:state-changed:showing", "object:property-change:accessible-name",
+                     "object:children-changed", "window:", "focus:"):
+            self.listener.register(kind)
 
     # --- X server -------------------------------------------------------------------------
 
@@ -34,68 +40,82 @@ class Screen:
             values[key] = int(value) if value.isdigit() else value
         return values
 
-    def tray_icon(self, app_pid, tray_window):
+    def tray_icon(self, app_pid):
         """The geometry of the app's icon inside the tray, or None while it is not embedded."""
-        tray = self.window_geometry(tray_window)
+        trays = [self.window_geometry(w)
+                 for w in self._xdotool("search", "--onlyvisible", "--class", "trayer").split()]
         for window in self._xdotool("search", "--onlyvisible", "--pid", app_pid).split():
             g = self.window_geometry(window)
-            if not g or g.get("WIDTH", 0) == 0 or g.get("WIDTH", 999) > 64:
+            if not (8 <= g.get("WIDTH", 0) <= 64 and 8 <= g.get("HEIGHT", 0) <= 64):
                 continue
-            inside_x = tray["X"] <= g["X"] < tray["X"] + tray["WIDTH"]
-            inside_y = tray["Y"] <= g["Y"] < tray["Y"] + tray["HEIGHT"]
-            if inside_x and inside_y:
-                return g
+            for tray in trays:
+                if (tray["X"] <= g["X"] < tray["X"] + tray["WIDTH"]
+                        and tray["Y"] <= g["Y"] < tray["Y"] + tray["HEIGHT"]):
+                    return g
         return None
 
-    def click_tray_icon(self, app_pid, tray_window, timeout=20):
-        icon = until("the app's icon in the tray", lambda: self.tray_icon(app_pid, tray_window),
-                     timeout)
+    def click_tray_icon(self, app_pid, timeout=20):
+        icon = until("the app's icon in the tray", lambda: self.tray_icon(app_pid), timeout)
         self.click_at(icon["X"] + icon["WIDTH"] / 2, icon["Y"] + icon["HEIGHT"] / 2)
 
     # --- accessibility tree ---------------------------------------------------------------
 
+    def _on_event(self, event):
+        # A popup window is no child of its application in the tree; its controls announce
+        # themselves in events, and from any of them the way up leads to the popup itself.
+        try:
+            node = event.source
+            while True:
+                parent = node.get_parent()
+                if parent is None or parent.get_role() == self.atspi.Role.APPLICATION:
+                    break
+                node = parent
+            self.tops[node.get_process_id()] = node
+        except Exception:
+            pass
+
     def _settle(self):
-        # Lets the library take in the change notifications that keep its cache current.
+        # Takes in the change notifications: they keep the library's cache current and bring
+        # the popup windows.
         context = self.glib.MainContext.default()
         while context.pending():
             context.iteration(False)
 
-    def app(self):
+    def roots(self):
+        """The app's windows, popups included."""
         self._settle()
-        desktop = self.pyatspi.Registry.getDesktop(0)
-        for index in range(desktop.childCount):
-            child = desktop.getChildAtIndex(index)
-            if child is not None and child.name == self.app_name:
-                child.clearCache()
-                return child
-        return None
+        found = []
+        desktop = self.atspi.get_desktop(0)
+        for index in range(desktop.get_child_count()):
+            app = desktop.get_child_at_index(index)
+            try:
+                if app is None or app.get_process_id() != self.pid:
+                    continue
+                app.clear_cache()
+                found += [app.get_child_at_index(i) for i in range(app.get_child_count())]
+            except Exception:
+                continue
+        top = self.tops.get(self.pid)
+        if top is not None:
+            top.clear_cache()
+            found.append(top)
+        return [node for node in found if node is not None]
 
     def controls(self):
         """Every showing control of the app as (node, role, name, description)."""
-        root = self.app()
-        if root is None:
-            return []
         found = []
-        stack = [root]
-        showing = self.pyatspi.STATE_SHOWING
+        stack = list(reversed(self.roots()))
         while stack:
             node = stack.pop()
             try:
-                count = node.childCount
-                children = [node.getChildAtIndex(i) for i in range(count)]
+                if not node.get_state_set().contains(self.atspi.StateType.SHOWING):
+                    continue
+                found.append((node, node.get_role_name(), node.get_name() or "",
+                              node.get_description() or ""))
+                children = [node.get_child_at_index(i) for i in range(node.get_child_count())]
             except Exception:
                 continue
-            for child in reversed(children):
-                if child is None:
-                    continue
-                try:
-                    if not child.getState().contains(showing):
-                        continue
-                    found.append((child, child.getRoleName(), child.name or "",
-                                  child.description or ""))
-                except Exception:
-                    continue
-                stack.append(child)
+            stack += [child for child in reversed(children) if child is not None]
         return found
 
     def find(self, name=None, description=None, role=None, starts_with=None):
@@ -117,21 +137,23 @@ class Screen:
     def wait_for(self, what, timeout, **query):
         return until(what, lambda: self.find(**query), timeout, interval=0.2)
 
-    def center(self, node):
-        extents = node.queryComponent().getExtents(self.pyatspi.DESKTOP_COORDS)
-        return extents.x + extents.width / 2, extents.y + extents.height / 2
+    def extents(self, node):
+        return node.get_extents(self.atspi.CoordType.SCREEN)
+
+    def enabled(self, node):
+        return node.get_state_set().contains(self.atspi.StateType.ENABLED)
 
     def click(self, node):
-        x, y = self.center(node)
-        self.click_at(x, y)
+        box = self.extents(node)
+        self.click_at(box.x + box.width / 2, box.y + box.height / 2)
 
     def describe(self):
         """A readable listing of the showing controls, for failure reports."""
         lines = []
         for node, role, name, description in self.controls():
             try:
-                extents = node.queryComponent().getExtents(self.pyatspi.DESKTOP_COORDS)
-                where = f"{extents.x},{extents.y} {extents.width}x{extents.height}"
+                box = self.extents(node)
+                where = f"{box.x},{box.y} {box.width}x{box.height}"
             except Exception:
                 where = "?"
             lines.append(f"{role:<14} {name!r:<40} {description!r:<30} {where}")
