@@ -31,11 +31,11 @@ def port_free(port):
     return True
 
 
-def dev_server_port(taken=()):
+def dev_server_port():
     """A free port in the range the app looks at for development servers."""
     while True:
         port = random.randint(5200, 9900)
-        if port not in FRAMEWORK_PORTS and port not in taken and port_free(port):
+        if port not in FRAMEWORK_PORTS and port_free(port):
             return port
 
 
@@ -100,9 +100,9 @@ class LinkService:
         return {link["host"] for link in self.links() if not link.get("ended")}
 
     def register_install(self):
-        answer = http_get(f"http://127.0.0.1:{API_PORT}/v1/install", method="POST",
-                          body=json.dumps({"device": f"bench-{random.random()}"}).encode(),
-                          headers={"Content-Type": "application/json"})
+        """A second install, registered by a bare client."""
+        answer = http_get(f"http://127.0.0.1:{API_PORT}/v1/install", method="POST", body=b"",
+                          headers={"X-Skerrow-Device": f"bare-client-{random.random()}"})
         return json.loads(answer.body)
 
 
