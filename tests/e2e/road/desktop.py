@@ -1,11 +1,13 @@
-"""A private virtual desktop: an X server, a window manager, a system tray, a session bus with
-the accessibility bus, and screenshots of the whole screen."""
+"""A private virtual desktop: an X server, a window manager and a system tray, a session bus
+with the accessibility bus, screenshots of the whole screen and the clipboard."""
 import os
 import shutil
 import subprocess
 
 from .waiting import Process, until
 
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", ".."))
+VIRTUAL_DESKTOP = os.path.join(ROOT, "scripts", "virtual-desktop.sh")
 SCREEN = "1280x800x24"
 
 
@@ -18,7 +20,12 @@ class Desktop:
     def __init__(self, log_dir):
         self.log_dir = log_dir
         self.env = dict(os.environ)
+        for name in ("WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "DBUS_SESSION_BUS_ADDRESS",
+                     "AT_SPI_BUS_ADDRESS"):
+            self.env.pop(name, None)
         self.processes = []
+        # The display started by the project's virtual desktop script, which also stops it.
+        self.display = None
 
     def _spawn(self, name, args, **kwargs):
         process = Process(name, args, self.env, self.log_dir).start(**kwargs)
@@ -26,12 +33,31 @@ class Desktop:
         return process
 
     def start(self):
-        # The server picks a free display number and writes it to the pipe once it accepts clients.
+        if os.path.exists(VIRTUAL_DESKTOP):
+            output = subprocess.run([VIRTUAL_DESKTOP, "start"], env=self.env, check=True,
+                                    capture_output=True, text=True, timeout=60).stdout
+            self.display = output.split()[-1]
+            self.env["DISPLAY"] = self.display
+        else:
+            self._start_own_display()
+
+        bus = self._spawn("session-bus", ["dbus-daemon", "--session", "--nofork",
+                                          "--print-address=1"], stdout=subprocess.PIPE)
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.popen.stdout.readline().decode().strip()
+        self._spawn("at-spi-bus", ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
+        until("the accessibility bus", lambda: _tool_ok(
+            self.env, "dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus",
+            "/org/a11y/bus", "org.a11y.Bus.GetAddress"), 15)
+        return self
+
+    def _start_own_display(self):
+        # The server picks a free display number and writes it to the pipe once it accepts
+        # clients.
         read_end, write_end = os.pipe()
-        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", SCREEN,
-                                 "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,),
-                                stdout=subprocess.DEVNULL,
-                                stderr=open(os.path.join(self.log_dir, "xvfb.log"), "wb"))
+        with open(os.path.join(self.log_dir, "xvfb.log"), "wb") as log:
+            xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                                     SCREEN, "-nolisten", "tcp", "-noreset"],
+                                    pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=log)
         os.close(write_end)
         with os.fdopen(read_end) as pipe:
             number = pipe.readline().strip()
@@ -41,33 +67,16 @@ class Desktop:
         holder.popen = xvfb
         self.processes.append(holder)
         self.env["DISPLAY"] = f":{number}"
-        for name in ("WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "DBUS_SESSION_BUS_ADDRESS",
-                     "AT_SPI_BUS_ADDRESS"):
-            self.env.pop(name, None)
-
-        bus = self._spawn("session-bus", ["dbus-daemon", "--session", "--nofork",
-                                          "--print-address=1"], stdout=subprocess.PIPE)
-        self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.popen.stdout.readline().decode().strip()
-        self._spawn("at-spi-bus", ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
-        until("the accessibility bus", lambda: _tool_ok(
-            self.env, "dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus",
-            "/org/a11y/bus", "org.a11y.Bus.GetAddress"), 15)
-
         self._spawn("openbox", ["openbox"])
-        until("the window manager", lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in subprocess.run(
+        until("the window manager", lambda: "window id" in subprocess.run(
             ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env, capture_output=True,
             text=True).stdout, 15)
-        self.tray = self._spawn("trayer", ["trayer", "--edge", "top", "--align", "right",
-                                           "--widthtype", "request", "--height", "28",
-                                           "--SetDockType", "true", "--SetPartialStrut", "true",
-                                           "--transparent", "false", "--tint", "0x2b2b2b"])
-        until("the system tray", lambda: self.tray_window(), 15)
-        return self
-
-    def tray_window(self):
-        found = subprocess.run(["xdotool", "search", "--class", "trayer"],
-                               env=self.env, capture_output=True, text=True).stdout.split()
-        return found[0] if found else None
+        self._spawn("trayer", ["trayer", "--edge", "top", "--align", "right", "--widthtype",
+                               "request", "--height", "24", "--SetDockType", "true",
+                               "--SetPartialStrut", "true", "--transparent", "false",
+                               "--tint", "0xe8e8e8"])
+        until("the system tray", lambda: _tool_ok(self.env, "xdotool", "search", "--class",
+                                                  "trayer"), 15)
 
     def screenshot(self, path):
         subprocess.run(["import", "-window", "root", path], env=self.env, check=True,
@@ -82,6 +91,10 @@ class Desktop:
         for process in reversed(self.processes):
             process.stop(timeout=3)
         self.processes.clear()
+        if self.display:
+            subprocess.run([VIRTUAL_DESKTOP, "stop", self.display], env=self.env, check=False,
+                           timeout=30)
+            self.display = None
 
 
 def missing_tools():

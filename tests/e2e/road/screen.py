@@ -17,6 +17,7 @@ class Screen:
         self.env = env
         # The app process whose controls are looked at.
         self.pid = None
+        # Per process: its top-level windows seen in events.
         self.tops = {}
         self.listener = Atspi.EventListener.new(self._on_event)
         for kind in ("object:state-changed:showing", "object:property-change:accessible-name",
@@ -30,8 +31,8 @@ class Screen:
                               text=True, timeout=10).stdout
 
     def click_at(self, x, y):
-        self._xdotool("mousemove", "--sync", int(x), int(y))
-        self._xdotool("click", "1")
+        # No --sync: it waits forever when the pointer is already there.
+        self._xdotool("mousemove", int(x), int(y), "click", "1")
 
     def window_geometry(self, window):
         values = {}
@@ -63,14 +64,19 @@ class Screen:
     def _on_event(self, event):
         # A popup window is no child of its application in the tree; its controls announce
         # themselves in events, and from any of them the way up leads to the popup itself.
+        # A control that was just destroyed has no way up and is ignored.
         try:
             node = event.source
             while True:
                 parent = node.get_parent()
-                if parent is None or parent.get_role() == self.atspi.Role.APPLICATION:
+                if parent is None:
+                    return
+                if parent.get_role() == self.atspi.Role.APPLICATION:
                     break
                 node = parent
-            self.tops[node.get_process_id()] = node
+            tops = self.tops.setdefault(node.get_process_id(), [])
+            if node not in tops:
+                tops.append(node)
         except Exception:
             pass
 
@@ -95,10 +101,10 @@ class Screen:
                 found += [app.get_child_at_index(i) for i in range(app.get_child_count())]
             except Exception:
                 continue
-        top = self.tops.get(self.pid)
-        if top is not None:
+        for top in self.tops.get(self.pid, []):
             top.clear_cache()
-            found.append(top)
+            if top not in found:
+                found.append(top)
         return [node for node in found if node is not None]
 
     def controls(self):
