@@ -52,7 +52,7 @@ def main():
                                    road.desktop.env, title=f"Side project {index + 1}").start())
         road.open_panel()
         for server in [road.dev, *extra]:
-            road.screen.wait_for(f"the app row {server.project}", 60, name=server.project)
+            road.panel_find(f"the app row {server.project}", 60, name=server.project)
         road.share()
         # Escape closes the panel; the app then runs as it does most of the day.
         subprocess.run(["xdotool", "key", "Escape"], env=road.desktop.env, check=False)

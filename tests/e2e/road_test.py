@@ -96,24 +96,41 @@ class Road:
         answer = self.public_get(host)
         return answer is not None and answer.ended
 
+    def panel_open(self):
+        # Open means on screen: a panel laid out with no height shows nothing to click.
+        quit_button = self.screen.find(name="Quit", role="push button")
+        return quit_button is not None and self.screen.extents(quit_button).height > 0
+
     def open_panel(self):
-        if self.screen.find(name="Quit", role="push button"):
+        if self.panel_open():
             return
         # A click that lands while the tray is still embedding the icon goes nowhere; the user
         # clicks again, and so does this.
-        for _ in range(OPEN_ATTEMPTS - 1):
+        for attempt in range(OPEN_ATTEMPTS):
             self.screen.click_tray_icon(self.app.pid)
             try:
-                self.screen.wait_for("the panel", 5, name="Quit", role="push button")
+                until("the panel", self.panel_open, 5 if attempt < OPEN_ATTEMPTS - 1 else 10,
+                      interval=0.2)
                 return
             except WaitTimeout:
-                continue
-        self.screen.click_tray_icon(self.app.pid)
-        self.screen.wait_for("the panel", 10, name="Quit", role="push button")
+                if attempt == OPEN_ATTEMPTS - 1:
+                    raise
+
+    def panel_names(self):
+        """The names of the panel's controls, opening it when it has closed: a click on a
+        control that rebuilds the panel can close it, and then the user opens it again."""
+        self.open_panel()
+        return self.screen.names()
+
+    def panel_find(self, what, timeout, **query):
+        def probe():
+            self.open_panel()
+            return self.screen.find(**query)
+        return until(what, probe, timeout, interval=0.2)
 
     def link_hosts(self):
         """The public hosts the panel lists under "Active"."""
-        return [name for name in self.screen.names() if name.startswith("localhost:")]
+        return [name for name in self.panel_names() if name.startswith("localhost:")]
 
     def panel_host(self, timeout, other_than=None):
         def one():
@@ -122,13 +139,14 @@ class Road:
         return until("one link row in the panel", one, timeout, interval=0.2)
 
     def visitors_line(self, text, timeout):
-        return self.screen.wait_for(f"the visitors line {text!r}", timeout, name=text)
+        return self.panel_find(f"the visitors line {text!r}", timeout, name=text)
 
     def click_switch(self, action):
-        switch = self.screen.wait_for(f"the switch '{action} {PROJECT}'", 30,
-                                      description=f"{action} {PROJECT}")
-        until("the switch to be enabled", lambda: self.screen.enabled(switch), 60, interval=0.2)
-        self.screen.click(switch)
+        query = {"description": f"{action} {PROJECT}"}
+        until(f"the switch '{action} {PROJECT}' to be enabled",
+              lambda: self.screen.enabled(self.panel_find("the switch", 5, **query)), 60,
+              interval=0.2)
+        self.screen.click(self.screen.find(**query))
 
     def share(self):
         self.open_panel()
@@ -143,17 +161,17 @@ class Road:
         self.open_panel()
         self.click_switch("Stop sharing")
         until("the link row to leave", lambda: not self.link_hosts(), 30, interval=0.2)
-        switch = self.screen.wait_for("the share switch", 30, description=f"Share {PROJECT}")
-        until("the share switch to be enabled", lambda: self.screen.enabled(switch), 30,
-              interval=0.2)
+        until("the share switch to be enabled", lambda: self.screen.enabled(
+            self.panel_find("the share switch", 5, description=f"Share {PROJECT}")), 30,
+            interval=0.2)
 
     # --- the steps ------------------------------------------------------------------------
 
     def step_1_local_apps(self):
         """The dev server appears in "Local apps" named after its folder."""
         self.open_panel()
-        self.screen.wait_for("the section 'Local apps'", 10, name="Local apps")
-        self.screen.wait_for(f"the app row '{PROJECT}'", 30, name=PROJECT)
+        self.panel_find("the section 'Local apps'", 10, name="Local apps")
+        self.panel_find(f"the app row '{PROJECT}'", 30, name=PROJECT)
 
     def step_2_share(self):
         """The share switch makes a link; the address answers and is on the clipboard."""
@@ -163,7 +181,7 @@ class Road:
               SHARE_WAIT + 5, interval=0.3)
         self.open_panel()
         until("the link row's time left",
-              lambda: any(n.endswith(" left") for n in self.screen.names()), 20, interval=0.2)
+              lambda: any(n.endswith(" left") for n in self.panel_names()), 20, interval=0.2)
         self.crop_panel("panel-sharing")
 
     def step_3_browser(self):
@@ -200,7 +218,7 @@ class Road:
         """Renew gives a new address; the old one answers as ended."""
         old = self.host
         self.open_panel()
-        renew = self.screen.wait_for("the renew button", 10, name="New URL, kill old")
+        renew = self.panel_find("the renew button", 10, name="New URL, kill old")
         self.screen.click(renew)
         self.host = self.panel_host(30, other_than=old)
         until("the old row to leave", lambda: old not in self.link_hosts(), 30, interval=0.2)
@@ -230,7 +248,7 @@ class Road:
         assert self.panel_host(30) == self.host
         until(f"{self.url()} to answer", self.answers, 90, interval=0.3)
         until("the link row's time left",
-              lambda: any(n.endswith(" left") for n in self.screen.names()), 30, interval=0.2)
+              lambda: any(n.endswith(" left") for n in self.panel_names()), 30, interval=0.2)
         until("the service to hold exactly this link",
               lambda: self.service.active_hosts() == {self.host}, 30, interval=0.3)
 
@@ -244,7 +262,7 @@ class Road:
         self.share()
         shared = self.host
         self.open_panel()
-        quit_button = self.screen.wait_for("the Quit button", 10, name="Quit", role="push button")
+        quit_button = self.panel_find("the Quit button", 10, name="Quit", role="push button")
         started = time.monotonic()
         self.screen.click(quit_button)
         until(f"{shared} to end at the service", lambda: shared not in self.service.active_hosts(),

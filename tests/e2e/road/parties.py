@@ -22,6 +22,8 @@ FRAMEWORK_PORTS = {3000, 4000, 4321, 5173, 8000, 8080}
 def port_free(port):
     for family, address in ((socket.AF_INET, "127.0.0.1"), (socket.AF_INET6, "::1")):
         with socket.socket(family, socket.SOCK_STREAM) as s:
+            # As servers bind: connections of earlier runs waiting out TIME-WAIT do not count.
+            s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
             try:
                 s.bind((address, port))
             except OSError as error:

@@ -102,6 +102,9 @@ class Screen:
             except Exception:
                 continue
         for top in self.tops.get(self.pid, []):
+            # The panel rebuilds its rows, and a new control may take over the address of one
+            # that was just destroyed: no cached name, role or child may outlive that.
+            top.get_application().set_cache_mask(self.atspi.Cache.NONE)
             top.clear_cache()
             if top not in found:
                 found.append(top)
@@ -149,9 +152,21 @@ class Screen:
     def enabled(self, node):
         return node.get_state_set().contains(self.atspi.StateType.ENABLED)
 
-    def click(self, node):
-        box = self.extents(node)
-        self.click_at(box.x + box.width / 2, box.y + box.height / 2)
+    def click(self, node, timeout=10):
+        """Clicks the middle of a control once its place on screen has settled: the panel lays
+        itself out again after each change, and a click during that lands elsewhere."""
+        last = []
+
+        def settled():
+            box = self.extents(node)
+            place = (box.x, box.y, box.width, box.height)
+            steady = bool(last) and last[-1] == place and box.width > 0 and box.height > 0
+            last.append(place)
+            return steady and place
+
+        x, y, width, height = until("the control to settle on screen", settled, timeout,
+                                    interval=0.15)
+        self.click_at(x + width / 2, y + height / 2)
 
     def describe(self):
         """A readable listing of the showing controls, for failure reports."""
