@@ -10,14 +10,13 @@ AppState::AppState(Options options, QObject* parent)
     if (!options_.scanner)
         options_.scanner = &PortScanner::scan;
     scanPool_.setMaxThreadCount(1);
-    scanPool_.setThreadPriority(QThread::LowPriority);
 
     configured_ = provisioner_.isProvisioned();
     tunnel->reapStale();
     loadLocalLinks();
     startScanning();
     if (configured_)
-        replayPendingKills();
+        startDetached(replayPendingKills(), "replayPendingKills");
 }
 
 AppState::~AppState() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/Detached.h"
+#include "app/PublicProbe.h"
 #include "app/ShareLink.h"
 #include "discovery/PortRow.h"
 #include "platform/Clock.h"
@@ -69,9 +71,24 @@ public:
     bool isAppRunning(const ShareLink& link) const;
     bool canRefresh(const ShareLink& link) const;
 
+    // The link operations of the panel. Each returns at once and runs its slow part in a task;
+    // share, renewal and stop are dropped, not queued, while another of them runs (isBusy).
+    //
+    // Makes a new link for the app and, once it answers through its public address (or after
+    // a minute), puts its URL on the clipboard.
+    void share(const PortRow& row);
+    // Renews a link: a new link for the app now on its port, the old host ended.
+    void refresh(const ShareLink& link);
+    // Puts the link's public URL on the clipboard and names it in copiedHost for a moment.
+    void copy(const ShareLink& link);
     // Stops a link: ends it at the service, or queues the end when the service cannot be
-    // reached, and forgets it locally. Returns at once; dropped while another operation runs.
+    // reached, and forgets it locally.
     void kill(const ShareLink& link);
+
+    // Checks the host once through its public address; never fails.
+    QCoro::Task<Public> publicStatus(QString host) const;
+    // Records the host as proven reachable; publishes only when it was not yet known.
+    void markLive(const QString& host);
 
     // Ends the hosts at the service with all requests at once, cutting them off after
     // `timeout` seconds; hosts whose end succeeded leave the pending kills.
@@ -100,7 +117,7 @@ private:
 
     void startScanning();
     void refresh();
-    QCoro::Task<> runRefresh();
+    QCoro::Task<> runRefresh(OverlapGuard flag);
     QCoro::Task<> checkReadiness();
     const PortRow* firstRow(qint64 port) const;
 
@@ -111,15 +128,28 @@ private:
     void scheduleExpiry(const ShareLink& link);
     void dropExpiryTimer(const QString& host);
     void removeLocal(const ShareLink& link);
-    QCoro::Task<> runKill(ShareLink link);
     QList<RouteRule> activeRules() const;
     void syncTunnel();
     void handleUnauthorized();
 
+    // Link operations.
+    OverlapGuard holdBusy();
+    QCoro::Task<> runShare(OverlapGuard busy, qint64 port, QString project);
+    QCoro::Task<> runRenewal(OverlapGuard busy, ShareLink old, qint64 port, QString project);
+    QCoro::Task<> runKill(OverlapGuard busy, ShareLink link);
+    // Mints a link for the port. On failure shows the error, or drops the install on a
+    // rejection, and gives nothing.
+    QCoro::Task<std::optional<RemoteLink>> mintOrReport(qint64 port);
+    // Records a minted link: appended, saved, its expiry armed, the routes pushed, the status
+    // cleared. Nothing, with the error shown, when the answer's expiry is no usable instant.
+    std::optional<ShareLink> adopt(const RemoteLink& minted, const QString& project);
+    QCoro::Task<bool> waitUntilLive(QString host, double timeout);
+    QCoro::Task<> forgetCopied(QString host);
+
     // Provisioning.
     void provisionIfNeeded();
     void provision();
-    QCoro::Task<> runProvision();
+    QCoro::Task<> runProvision(OverlapGuard provisioning);
 
     QCoro::Task<> replayPendingKills();
 

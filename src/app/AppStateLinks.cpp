@@ -9,7 +9,6 @@
 namespace {
 
 const QString linkExpiredStatus = QStringLiteral("Link expired");
-const QString installExpiredStatus = QStringLiteral("Install expired \u2014 set up sharing again");
 
 } // namespace
 
@@ -18,7 +17,11 @@ QString AppState::linksURL() const {
 }
 
 void AppState::saveLinks() {
-    QDir().mkpath(provisioner_.supportDir());
+    try {
+        provisioner_.ensureSupportDir();
+    } catch (const UserFacingError&) {
+        // The write below fails too and the previous file, or none, stays.
+    }
     const std::optional<QByteArray> content = LinksFile::encode(links_);
     if (!content)
         return;
@@ -100,14 +103,18 @@ void AppState::removeLocal(const ShareLink& link) {
     dropExpiryTimer(link.host);
 }
 
+OverlapGuard AppState::holdBusy() {
+    return OverlapGuard(lifetime_.get(), [this](bool on) { publish(isBusy_, on); });
+}
+
 void AppState::kill(const ShareLink& link) {
     if (isBusy_)
         return;
-    publish(isBusy_, true);
-    runKill(link);
+    startDetached(runKill(holdBusy(), link), "kill");
 }
 
-QCoro::Task<> AppState::runKill(ShareLink link) {
+QCoro::Task<> AppState::runKill(OverlapGuard busy, ShareLink link) {
+    const OverlapGuard running = std::move(busy);
     const QPointer<QObject> alive = lifetime_.get();
     std::optional<QString> failure;
     bool unauthorized = false;
@@ -124,7 +131,6 @@ QCoro::Task<> AppState::runKill(ShareLink link) {
         co_return;
     if (unauthorized) {
         handleUnauthorized();
-        publish(isBusy_, false);
         co_return;
     }
     if (failure) {
@@ -134,7 +140,6 @@ QCoro::Task<> AppState::runKill(ShareLink link) {
     }
     removeLocal(link);
     syncTunnel();
-    publish(isBusy_, false);
 }
 
 QList<RouteRule> AppState::activeRules() const {
@@ -162,8 +167,12 @@ void AppState::handleUnauthorized() {
     saveLinks();
     provisioner_.clearLocal();
     publish(configured_, false);
+    // The dropped links are gone with the install: their timers would only queue ends that no
+    // install can ever make.
+    while (!expiryTimers.empty())
+        dropExpiryTimer(expiryTimers.begin()->first);
     unhealthySince.reset();
     repairs = 0;
     endedSince.clear();
-    publish(statusMessage_, installExpiredStatus);
+    publish(statusMessage_, ProvisionError::unauthorized().description());
 }

@@ -23,11 +23,13 @@ void AppState::provisionIfNeeded() {
 void AppState::provision() {
     if (isProvisioning_)
         return;
-    publish(isProvisioning_, true);
-    runProvision();
+    startDetached(runProvision(OverlapGuard(lifetime_.get(),
+                                            [this](bool on) { publish(isProvisioning_, on); })),
+                  "provision");
 }
 
-QCoro::Task<> AppState::runProvision() {
+QCoro::Task<> AppState::runProvision(OverlapGuard provisioning) {
+    const OverlapGuard running = std::move(provisioning);
     const QPointer<QObject> alive = lifetime_.get();
     std::optional<QString> failure;
     try {
@@ -44,5 +46,4 @@ QCoro::Task<> AppState::runProvision() {
         publish(configured_, true);
         publish(statusMessage_, std::nullopt);
     }
-    publish(isProvisioning_, false);
 }

@@ -1,4 +1,5 @@
 #include "app/AppState.h"
+#include "platform/ThreadPriority.h"
 
 #include <QCoroFuture>
 #include <QPointer>
@@ -23,14 +24,21 @@ void AppState::refresh() {
     if (scanTask)
         return;
     publish(isScanning_, rows_.isEmpty());
-    scanTask = true;
-    runRefresh();
+    startDetached(runRefresh(OverlapGuard(lifetime_.get(), [this](bool on) { scanTask = on; })),
+                  "refresh");
 }
 
-QCoro::Task<> AppState::runRefresh() {
+QCoro::Task<> AppState::runRefresh(OverlapGuard flag) {
+    const OverlapGuard running = std::move(flag);
     const QPointer<QObject> alive = lifetime_.get();
+    // The scan and the tools it starts run nicer than the desktop. The pool's thread comes and
+    // goes, so each scan lowers the thread it runs on.
+    const Scanner scanner = options_.scanner;
     // Named, not temporary: GCC 12 mishandles temporaries inside co_await expressions.
-    QFuture<std::optional<QList<PortRow>>> scan = QtConcurrent::run(&scanPool_, options_.scanner);
+    QFuture<std::optional<QList<PortRow>>> scan = QtConcurrent::run(&scanPool_, [scanner] {
+        lowerCurrentThreadPriority();
+        return scanner();
+    });
     std::optional<QList<PortRow>> scanned = co_await scan;
     if (!alive)
         co_return;
@@ -41,9 +49,6 @@ QCoro::Task<> AppState::runRefresh() {
     provisionIfNeeded();
     syncTunnel();
     co_await checkReadiness();
-    if (!alive)
-        co_return;
-    scanTask = false;
 }
 
 QCoro::Task<> AppState::checkReadiness() {
@@ -52,11 +57,9 @@ QCoro::Task<> AppState::checkReadiness() {
         publish(tunnelReady_, false);
         co_return;
     }
-    const QString readyPath = QStringLiteral("/ready");
-    const std::optional<MetricsAnswer> answer = co_await tunnel->metrics(readyPath);
+    const bool ready = co_await tunnel->isReady();
     if (!alive)
         co_return;
-    const bool ready = answer && answer->status == 200;
     publish(tunnelReady_, ready);
     if (!ready && !liveHosts_.isEmpty())
         publish(liveHosts_, QSet<QString>{});

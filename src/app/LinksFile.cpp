@@ -1,5 +1,7 @@
 #include "app/LinksFile.h"
 
+#include "app/Instant.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -31,9 +33,9 @@ double secondsSinceReferenceEpoch(const QDateTime& instant) {
            static_cast<double>(referenceEpochOffset);
 }
 
-QDateTime fromSecondsSinceReferenceEpoch(double seconds) {
-    const double msecs = std::round((seconds + static_cast<double>(referenceEpochOffset)) * 1000.0);
-    return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(msecs), Qt::UTC);
+std::optional<QDateTime> fromSecondsSinceReferenceEpoch(double seconds) {
+    return Instant::fromMsecsSinceEpoch((seconds + static_cast<double>(referenceEpochOffset)) *
+                                        1000.0);
 }
 
 std::optional<QByteArray> encode(const QList<ShareLink>& links) {
@@ -66,8 +68,11 @@ std::optional<QList<ShareLink>> decode(const QByteArray& content) {
         if (!element.isObject() || !host.isString() || !port || !expiresAt.isDouble() ||
             !project.isString())
             return std::nullopt;
-        links.append({host.toString(), *port, fromSecondsSinceReferenceEpoch(expiresAt.toDouble()),
-                      project.toString()});
+        const std::optional<QDateTime> instant =
+            fromSecondsSinceReferenceEpoch(expiresAt.toDouble());
+        if (!instant)
+            return std::nullopt;
+        links.append({host.toString(), *port, *instant, project.toString()});
     }
     return links;
 }

@@ -16,10 +16,12 @@ inline constexpr qint64 referenceEpochOffset = 978307200;
 
 // Absent when a link cannot be encoded (an expiry that is no finite number).
 std::optional<QByteArray> encode(const QList<ShareLink>& links);
-// Absent unless the content is an array whose every element has all four members with their types.
+// Absent unless the content is an array whose every element has all four members with their
+// types and an expiry within the range of instants.
 std::optional<QList<ShareLink>> decode(const QByteArray& content);
 
 double secondsSinceReferenceEpoch(const QDateTime& instant);
-QDateTime fromSecondsSinceReferenceEpoch(double seconds);
+// Absent for a number outside the range of Instant::fromMsecsSinceEpoch.
+std::optional<QDateTime> fromSecondsSinceReferenceEpoch(double seconds);
 
 } // namespace LinksFile

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/BuildProfile.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -12,3 +14,8 @@ struct ShareLink {
 
     friend bool operator==(const ShareLink&, const ShareLink&) = default;
 };
+
+// The public address of a host: the build profile's scheme, then the host.
+inline QString publicURL(const QString& host) {
+    return QString::fromLatin1(BuildProfile::publicScheme) + host;
+}

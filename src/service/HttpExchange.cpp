@@ -13,15 +13,13 @@ struct DeleteLater {
     void operator()(QObject* object) const { object->deleteLater(); }
 };
 
-// Qt reports an HTTP error status as a reply error too; those are answers, not failures.
-bool isStatusError(QNetworkReply::NetworkError error) {
-    const int code = static_cast<int>(error);
-    const bool content = code >= QNetworkReply::ContentAccessDenied &&
-                         code <= QNetworkReply::UnknownContentError &&
-                         error != QNetworkReply::ContentReSendError;
-    const bool server =
-        code >= QNetworkReply::InternalServerError && code <= QNetworkReply::UnknownServerError;
-    return content || server;
+// Qt reports every HTTP error status as a reply error too (400 and 418 as protocol errors, 407
+// as a proxy error); with a status those are answers. Only failures of the connection itself
+// (refused, closed mid-answer, timed out, cancelled, TLS) lose the answer, status or not.
+bool isTransportFailure(QNetworkReply::NetworkError error) {
+    return error != QNetworkReply::NoError &&
+           (static_cast<int>(error) < QNetworkReply::ProxyConnectionRefusedError ||
+            error == QNetworkReply::ContentReSendError);
 }
 
 QNetworkReply* send(QNetworkAccessManager& manager, const QNetworkRequest& request,
@@ -42,19 +40,34 @@ QNetworkAccessManager& threadNetworkManager() {
     return *managers.localData();
 }
 
+std::optional<QByteArray> HttpAnswer::header(const QByteArray& name) const {
+    for (const auto& [key, value] : headers) {
+        if (key.compare(name, Qt::CaseInsensitive) == 0)
+            return value;
+    }
+    return std::nullopt;
+}
+
 QCoro::Task<std::optional<HttpAnswer>> exchange(QNetworkRequest request, QByteArray method,
                                                 std::optional<QByteArray> body,
                                                 CancelToken cancel) {
-    const std::unique_ptr<QNetworkReply, DeleteLater> reply(
-        send(threadNetworkManager(), request, method, body));
+    return exchange(threadNetworkManager(), std::move(request), std::move(method), std::move(body),
+                    std::move(cancel));
+}
+
+QCoro::Task<std::optional<HttpAnswer>> exchange(QNetworkAccessManager& manager,
+                                                QNetworkRequest request, QByteArray method,
+                                                std::optional<QByteArray> body,
+                                                CancelToken cancel) {
+    const std::unique_ptr<QNetworkReply, DeleteLater> reply(send(manager, request, method, body));
     cancel.bind(reply.get());
     co_await reply.get();
 
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QNetworkReply::NetworkError error = reply->error();
-    if (error != QNetworkReply::NoError && !(status.isValid() && isStatusError(error)))
+    if (isTransportFailure(error) || (error != QNetworkReply::NoError && !status.isValid()))
         throw TransportError(error, reply->errorString());
     if (!status.isValid())
         co_return std::nullopt;
-    co_return HttpAnswer{status.toLongLong(), reply->readAll()};
+    co_return HttpAnswer{status.toLongLong(), reply->readAll(), reply->rawHeaderPairs()};
 }

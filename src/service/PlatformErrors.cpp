@@ -26,3 +26,8 @@ JsonError JsonError::missingMember(const QString& key, const QString& type) {
 JsonError JsonError::notAnObject() {
     return JsonError(Kind::missingMember, QStringLiteral("The data is not a JSON object"));
 }
+
+JsonError JsonError::outOfRange(const QString& key) {
+    return JsonError(Kind::outOfRange,
+                     QStringLiteral("The data has \"") + key + QStringLiteral("\" out of range"));
+}

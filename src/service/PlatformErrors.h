@@ -33,11 +33,13 @@ private:
 // Bytes that are not JSON, or JSON without the members a record needs.
 class JsonError : public UserFacingError {
 public:
-    enum class Kind { invalidJson, missingMember };
+    enum class Kind { invalidJson, missingMember, outOfRange };
 
     static JsonError invalidJson(const QString& reason, qsizetype offset);
     static JsonError missingMember(const QString& key, const QString& type);
     static JsonError notAnObject();
+    // A number member whose value the app cannot represent.
+    static JsonError outOfRange(const QString& key);
 
     Kind kind() const { return kind_; }
 

@@ -50,7 +50,8 @@ public:
     bool isProvisioned() const;
     Install loadInstall() const;
     QCoro::Task<> deleteInstall(CancelToken cancel = {}) const;
-    void clearLocal() const;
+    // Removes the install and every file that depends on it; never fails.
+    void clearLocal() const noexcept;
     void ensureSupportDir() const;
     static void writeSecure(const QByteArray& data, const QString& file);
 

@@ -133,20 +133,25 @@ QCoro::Task<> Provisioner::deleteInstall(CancelToken cancel) const {
     return runDeleteInstall(*this, std::move(cancel));
 }
 
-void Provisioner::clearLocal() const {
-    std::error_code ignored;
-    for (const QString& name : localFileNames)
-        fs::remove(fs::path(QFile::encodeName(fileURL(name)).toStdString()), ignored);
+void Provisioner::clearLocal() const noexcept {
+    // Best effort throughout: the walk takes error codes (never the throwing increment), and
+    // anything else that escapes, such as an allocation failure, is dropped.
+    try {
+        std::error_code ignored;
+        for (const QString& name : localFileNames)
+            fs::remove(fs::path(QFile::encodeName(fileURL(name)).toStdString()), ignored);
 
-    // Every credentials file, of this tunnel and of any earlier one. Not recursive: a directory
-    // of that name is left alone unless it is empty.
-    const fs::path dir(QFile::encodeName(supportDir_).toStdString());
-    fs::directory_iterator entries(dir, ignored);
-    if (ignored)
-        return;
-    for (const fs::directory_entry& entry : entries) {
-        const QString name = QFile::decodeName(entry.path().filename().c_str());
-        if (name != QLatin1String("install.json") && hasJsonExtension(name))
-            fs::remove(entry.path(), ignored);
+        // Every credentials file, of this tunnel and of any earlier one. Not recursive: a
+        // directory of that name is left alone unless it is empty.
+        const fs::path dir(QFile::encodeName(supportDir_).toStdString());
+        std::error_code walk;
+        for (fs::directory_iterator entry(dir, walk); !walk && entry != fs::directory_iterator();
+             entry.increment(walk)) {
+            const QString name = QFile::decodeName(entry->path().filename().c_str());
+            if (name != QLatin1String("install.json") && hasJsonExtension(name))
+                fs::remove(entry->path(), ignored);
+        }
+    } catch (...) {
+        // Nothing more can be removed; what is left goes with the next clean-up.
     }
 }

@@ -18,6 +18,14 @@ public:
     }
     void setLinks(QList<ShareLink> links) { state_.publish(state_.links_, std::move(links)); }
     void saveLinks() { state_.saveLinks(); }
+    // A link the app already holds: listed, saved and its expiry armed.
+    void adoptLink(const ShareLink& link) {
+        QList<ShareLink> links = state_.links_;
+        links.append(link);
+        state_.publish(state_.links_, std::move(links));
+        state_.saveLinks();
+        state_.scheduleExpiry(link);
+    }
     QString linksURL() const { return state_.linksURL(); }
     QList<RouteRule> activeRules() const { return state_.activeRules(); }
 

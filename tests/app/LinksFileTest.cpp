@@ -68,6 +68,12 @@ TEST_F(LinksFileLoad, LoadsOnlyCompleteCurrentRecords) {
          {}},
         {"a fractional port", "[" + record("a", "3000.5", secondsFromNow(600)) + "]", {}},
         {"an object instead of an array", "{\"host\":\"a\"}", {}},
+        {"an expiry far beyond any instant",
+         "[" + record("a", "3000", secondsFromNow(600)) + "," + record("b", "3001", 1e300) + "]",
+         {}},
+        {"an expiry far before any instant",
+         "[" + record("a", "3000", secondsFromNow(600)) + "," + record("b", "3001", -1e300) + "]",
+         {}},
         {"extra members",
          "[" + record("x", "3000", secondsFromNow(600), ",\"url\":\"u\"") + "]",
          {QStringLiteral("x")}},
@@ -125,6 +131,19 @@ TEST_F(LinksFileLoad, SaveReplacesExtraMembersAndRestoresMode) {
     AppStateTestAccess(*state).setLinks({});
     AppStateTestAccess(*state).saveLinks();
     EXPECT_EQ(fileContent(), QByteArray("[]"));
+}
+
+TEST_F(LinksFileLoad, SavingBeforeAnyInstallMakesAPrivateSupportDirectory) {
+    const QString fresh = dir_.filePath(QStringLiteral("data/skerrow"));
+    AppState::Options options;
+    options.scanner = [] { return QList<PortRow>{}; };
+    options.supportDir = fresh;
+    options.apiBase = QStringLiteral("http://127.0.0.1:9");
+    AppState state(std::move(options));
+    AppStateTestAccess(state).saveLinks();
+    struct stat status {};
+    ASSERT_EQ(::stat(QFile::encodeName(fresh).constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0700u);
 }
 
 TEST_F(LinksFileLoad, LinkExpiringSoonShowsLinkExpiredAndIsStopped) {

@@ -1,5 +1,7 @@
 #include "Fixtures.h"
+#include "LogCapture.h"
 #include "app/AppState.h"
+#include "platform/ThreadPriority.h"
 #include "support/Wait.h"
 
 #include <QElapsedTimer>
@@ -113,6 +115,39 @@ TEST_F(ScanLoop, EqualAssignmentsStillNotify) {
     scans.finishOne(QList<PortRow>{});
     ASSERT_TRUE(waitUntil([&] { return scans.started == 3; }));
     EXPECT_GE(changes.count(), 3);
+}
+
+// A scan that throws ends only that refresh: it is logged and the next firing scans again.
+TEST(ScanLoopFailures, AScanThatThrowsIsLoggedAndTheLoopGoesOn) {
+    const LogCapture log;
+    std::atomic<int> calls{0};
+    const QList<PortRow> found{row(3000, "shop")};
+    AppState::Options options;
+    options.scanner = [&]() -> std::optional<QList<PortRow>> {
+        if (++calls == 1)
+            throw std::runtime_error("lsof vanished");
+        return found;
+    };
+    options.apiBase = QStringLiteral("http://127.0.0.1:9");
+    options.scanInterval = 50ms;
+    AppState state(std::move(options));
+    ASSERT_TRUE(waitUntil([&] { return state.rows() == found; }, 5s));
+    EXPECT_TRUE(log.contains(QStringLiteral("lsof vanished")));
+}
+
+TEST(ScanLoopPriority, ScansAndTheToolsTheyStartRunNicerThanTheDesktop) {
+    std::atomic<int> seen{-100};
+    AppState::Options options;
+    options.scanner = [&] {
+        seen = currentThreadNiceness();
+        return std::optional<QList<PortRow>>(QList<PortRow>{});
+    };
+    options.apiBase = QStringLiteral("http://127.0.0.1:9");
+    const int before = currentThreadNiceness();
+    AppState state(std::move(options));
+    ASSERT_TRUE(waitUntil([&] { return seen != -100; }));
+    EXPECT_EQ(seen, std::max(before, backgroundNiceness));
+    EXPECT_EQ(currentThreadNiceness(), before);
 }
 
 } // namespace

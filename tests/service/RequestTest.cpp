@@ -201,6 +201,23 @@ TEST(ProvisionErrorTest, FixedDescriptions) {
               text("Server 0: bad url"));
 }
 
+// Qt reports some statuses as protocol or proxy failures; every one of them is still an answer.
+TEST_F(RequestTest, EveryStatusIsAnAnswerNotATransportFailure) {
+    writeInstall();
+    for (const int status : {400, 401, 403, 404, 407, 409, 418, 429, 500, 502, 503}) {
+        server.answer(status, "nope");
+        const auto outcome = settle(provisioner.links());
+        const auto error = outcome.errorAs<ProvisionError>();
+        ASSERT_TRUE(error) << status;
+        if (status == 401) {
+            EXPECT_EQ(error->kind(), ProvisionError::Kind::unauthorized);
+            continue;
+        }
+        EXPECT_EQ(error->kind(), ProvisionError::Kind::api) << status;
+        EXPECT_EQ(error->description(), QStringLiteral("Server %1: nope").arg(status));
+    }
+}
+
 TEST_F(RequestTest, TransportFailureKeepsThePlatformsErrorAndDescription) {
     const QString base = QStringLiteral("http://127.0.0.1:") + QString::number(closedPort());
     writeInstall();
