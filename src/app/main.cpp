@@ -1,4 +1,5 @@
 #include "app/AppState.h"
+#include "platform/DescriptorLimit.h"
 #include "platform/QuitSignals.h"
 #include "router/LinkRouter.h"
 
@@ -10,6 +11,7 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationDomain(QStringLiteral("skerrow.dev"));
     // A tray utility keeps running with no window open.
     QApplication::setQuitOnLastWindowClosed(false);
+    raiseDescriptorLimit();
     LinkRouter router(LinkRouter::listeningPort, systemClock());
     LinkRouter::installShared(&router);
     AppState state;

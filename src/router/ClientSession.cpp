@@ -128,6 +128,9 @@ void ClientSession::readHead() {
         const RequestHead::Decision decision = RequestHead::decide(
             buffer_, [this](const QString& host) { return core_.port(host); },
             std::max<qsizetype>(0, before - 3));
+        if (decision.kind != RequestHead::Decision::Kind::readMore) {
+            core_.headDone(*this);
+        }
         switch (decision.kind) {
         case RequestHead::Decision::Kind::readMore:
             break;
@@ -292,5 +295,6 @@ void ClientSession::cancel() {
     phase_ = Phase::done;
     client_.socket.reset();
     app_.socket.reset();
+    core_.connectionEnded(*this);
     poller_.retire(this);
 }

@@ -2,6 +2,7 @@
 
 #include "router/AppAddress.h"
 #include "router/Descriptor.h"
+#include "router/PendingHeads.h"
 #include "router/Poller.h"
 
 #include <QByteArray>
@@ -18,7 +19,7 @@ class RouterCore;
 // Each direction holds at most one chunk of at most `bytesPerRead` bytes in flight: nothing more
 // is read from a side until what was read from it has been written, so memory per request
 // stays bounded whatever the size of the bodies.
-class ClientSession : public PollClient {
+class ClientSession : public PollClient, public PendingHead {
 public:
     static constexpr qsizetype bytesPerRead = 65536;
 
@@ -26,6 +27,8 @@ public:
     // Registers the connection and reads whatever it has sent already. Call once adopted.
     void start();
     void onEvents(int fd, quint32 events) override;
+    qsizetype headBytes() const override { return buffer_.size(); }
+    void headTimedOut() override { cancel(); }
 
 private:
     enum class Phase { readingHead, replying, connecting, sendingHead, relaying, done };

@@ -10,7 +10,8 @@ LinkRouter* sharedRouter = nullptr;
 
 } // namespace
 
-LinkRouter::LinkRouter(quint16 port, Clock clock) : core_(new RouterCore(port, std::move(clock))) {
+LinkRouter::LinkRouter(quint16 port, Clock clock, ConnectionLimits limits)
+    : core_(new RouterCore(port, std::move(clock), limits)) {
     thread_.setObjectName(QStringLiteral("skerrow.router"));
     core_->moveToThread(&thread_);
     // Deleting the core on its own thread closes every listener and connection there.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Clock.h"
+#include "router/ConnectionLimits.h"
 #include "router/RouteRule.h"
 #include "router/Visitors.h"
 
@@ -20,8 +21,10 @@ class LinkRouter {
 public:
     static constexpr quint16 listeningPort = 20242;
 
-    // Starts the router's thread. It listens on `listeningPort` only while it has routes.
-    LinkRouter(quint16 listeningPort, Clock clock);
+    // Starts the router's thread. It listens on `listeningPort` only while it has routes, and
+    // serves connections within `limits`.
+    LinkRouter(quint16 listeningPort, Clock clock,
+               ConnectionLimits limits = ConnectionLimits::standard());
     ~LinkRouter();
     LinkRouter(const LinkRouter&) = delete;
     LinkRouter& operator=(const LinkRouter&) = delete;

@@ -5,7 +5,7 @@
 #include <sys/epoll.h>
 #include <sys/socket.h>
 
-std::unique_ptr<Listener> Listener::open(quint16 port, int backlog, Accepted accepted,
+std::unique_ptr<Listener> Listener::open(quint16 port, int backlog, Pending pending,
                                          Failed failed) {
     constexpr int type = SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC;
     const int on = 1;
@@ -24,8 +24,9 @@ std::unique_ptr<Listener> Listener::open(quint16 port, int backlog, Accepted acc
         addressSize = sizeof(sockaddr_in6);
     } else {
         socket.reset(::socket(AF_INET, type, 0));
-        if (!socket.isOpen())
+        if (!socket.isOpen()) {
             return nullptr;
+        }
         auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
         v4->sin_family = AF_INET;
         v4->sin_port = htons(port);
@@ -34,33 +35,49 @@ std::unique_ptr<Listener> Listener::open(quint16 port, int backlog, Accepted acc
     }
     setsockopt(socket.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     if (bind(socket.get(), reinterpret_cast<const sockaddr*>(&address), addressSize) != 0 ||
-        listen(socket.get(), backlog) != 0)
+        listen(socket.get(), backlog) != 0) {
         return nullptr;
+    }
     return std::unique_ptr<Listener>(
-        new Listener(std::move(socket), std::move(accepted), std::move(failed)));
+        new Listener(std::move(socket), std::move(pending), std::move(failed)));
 }
 
-Listener::Listener(Descriptor socket, Accepted accepted, Failed failed)
-    : socket_(std::move(socket)), accepted_(std::move(accepted)), failed_(std::move(failed)) {}
+Listener::Listener(Descriptor socket, Pending pending, Failed failed)
+    : socket_(std::move(socket)), pending_(std::move(pending)), failed_(std::move(failed)) {}
 
-void Listener::onEvents(int, quint32 events) {
-    if (events & (EPOLLERR | EPOLLHUP)) {
-        failed_(this);
-        return;
-    }
-    // Edge-triggered: take every queued connection now, the next event comes only with a new one.
+Listener::Accept Listener::accept(Descriptor& connection) {
     for (;;) {
         const int fd = accept4(socket_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd >= 0) {
-            accepted_(Descriptor(fd));
-            continue;
+            connection.reset(fd);
+            return Accept::connection;
         }
-        if (errno == EAGAIN)
-            return;
+        switch (errno) {
+        case EAGAIN:
+            return Accept::drained;
         // A connection that went away while queued is no fault of the listener.
-        if (errno == EINTR || errno == ECONNABORTED || errno == EPROTO)
+        case EINTR:
+        case ECONNABORTED:
+        case EPROTO:
             continue;
+        // Out of descriptors or memory: the connection stays queued and the listener stays up.
+        case EMFILE:
+        case ENFILE:
+        case ENOBUFS:
+        case ENOMEM:
+            return Accept::shortage;
+        default:
+            return Accept::failed;
+        }
+    }
+}
+
+// Edge-triggered: the owner takes what it has room for now; the next event comes only with a
+// new connection.
+void Listener::onEvents(int, quint32 events) {
+    if (events & (EPOLLERR | EPOLLHUP)) {
         failed_(this);
-        return;
+    } else {
+        pending_();
     }
 }

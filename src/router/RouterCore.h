@@ -2,7 +2,9 @@
 
 #include "platform/Clock.h"
 #include "router/AppAddress.h"
+#include "router/ConnectionLimits.h"
 #include "router/Descriptor.h"
+#include "router/PendingHeads.h"
 #include "router/RouteRule.h"
 #include "router/VisitorTable.h"
 #include "router/Visitors.h"
@@ -10,6 +12,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QTimer>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -23,10 +26,14 @@ class RouterCore : public QObject {
     Q_OBJECT
 public:
     static constexpr int restartDelayMs = 1000;
-    // Connections the kernel may queue for us: bursts of new visitors must not be dropped.
+    // Connections the kernel may queue for us: bursts of new visitors must not be dropped, and
+    // at the connection bound new ones wait here until others end.
     static constexpr int listenBacklog = 1024;
+    // The longest time between two sweeps over the connections still reading their head; the
+    // sweep runs more often when the head time limits are short.
+    static constexpr std::chrono::milliseconds maxSweepInterval = std::chrono::seconds(1);
 
-    RouterCore(quint16 listeningPort, Clock clock);
+    RouterCore(quint16 listeningPort, Clock clock, ConnectionLimits limits);
     ~RouterCore() override;
 
     void setRoutes(const QList<RouteRule>& rules);
@@ -41,17 +48,26 @@ public:
     // One read's worth of space shared by every connection: a read's bytes are sent on, or
     // copied, before the next read, so no connection needs a buffer of its own for them.
     char* readBuffer() { return readBuffer_.get(); }
+    // A connection got its head, an answer or its end: it no longer counts against the head
+    // time limits.
+    void headDone(PendingHead& head) { pendingHeads_.remove(head); }
+    // A connection closed: it no longer counts against the connection bound either.
+    void connectionEnded(PendingHead& head);
 
 private:
     void startLocked();
     void stopLocked();
     void listenerFailed(Listener* failed);
     void scheduleRestart();
+    void acceptPending();
+    void resumeAccepting();
     void handle(Descriptor connection);
+    void sweep();
     Poller* poller();
 
     const quint16 listeningPort_;
     const Clock clock_;
+    const ConnectionLimits limits_;
     QHash<QString, qint64> routes_;
     // Created on the router's thread on first use; owns the listener and every connection.
     std::unique_ptr<Poller> poller_;
@@ -60,4 +76,13 @@ private:
     std::unique_ptr<char[]> readBuffer_;
     bool ready_ = false;
     VisitorTable visitors_;
+    // At most one restart waits at any time, however often the routes are set meanwhile.
+    QTimer restartTimer_{this};
+    int connections_ = 0;
+    // Accepting stopped at the connection bound or for want of descriptors; connections wait in
+    // the listener's backlog until it resumes.
+    bool acceptPaused_ = false;
+    bool resumeQueued_ = false;
+    PendingHeads pendingHeads_;
+    QTimer sweepTimer_{this};
 };

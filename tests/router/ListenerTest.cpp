@@ -1,5 +1,6 @@
 // The router's listener: it listens only while it has routes, retries a taken port every second,
 // and leaves accepted connections alone when it stops.
+#include "BindCounter.h"
 #include "RouterFixture.h"
 #include "support/Wait.h"
 
@@ -34,6 +35,37 @@ TEST(Listener, TakesAHeldPortWithinAboutASecondOfItBeingFreed) {
     freed.start();
     ASSERT_TRUE(waitUntil([&] { return router.isListening(); }, 3000ms));
     EXPECT_LT(freed.elapsed(), 2000);
+    EXPECT_EQ(routertest::exchange(port, requestHead({"x-skerrow-host: a.test"})).received,
+              app.relayedResponse);
+}
+
+// The app sets the routes every 2 seconds: while another program holds the port, each call may
+// try the port once, but the retries a second apart must not multiply with the calls.
+TEST(Listener, KeepsOneRestartPendingHoweverOftenTheRoutesAreSet) {
+    routertest::ManualClock clock;
+    routertest::TestApp app;
+    const quint16 port = routertest::freePort();
+    QTcpServer holder;
+    ASSERT_TRUE(holder.listen(QHostAddress::Any, port));
+    LinkRouter router(port, clock.clock());
+    const BindCounter binds(port);
+    const QList<RouteRule> routes = {RouteRule{QStringLiteral("a.test"), app.port()}};
+
+    constexpr int calls = 10;
+    for (int i = 0; i < calls; ++i)
+        router.setRoutes(routes);
+    EXPECT_EQ(binds.count(), calls);
+    // One retry a second: two or three in 2.5 s, not one per call.
+    EXPECT_FALSE(waitUntil([&] { return binds.count() > calls + 3; }, 2500ms));
+    EXPECT_GT(binds.count(), calls);
+
+    holder.close();
+    router.setRoutes(routes);
+    EXPECT_TRUE(router.isListening());
+    // The restart still pending finds the listener and leaves it alone.
+    const int listeningAfter = binds.count();
+    EXPECT_FALSE(waitUntil([&] { return binds.count() > listeningAfter; }, 1500ms));
+    EXPECT_TRUE(router.isListening());
     EXPECT_EQ(routertest::exchange(port, requestHead({"x-skerrow-host: a.test"})).received,
               app.relayedResponse);
 }
