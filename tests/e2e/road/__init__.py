@@ -1,0 +1,1 @@
+"""Drives the app through its real interface: a virtual desktop, real processes and sockets."""
