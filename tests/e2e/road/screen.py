@@ -152,13 +152,20 @@ class Screen:
     def enabled(self, node):
         return node.get_state_set().contains(self.atspi.StateType.ENABLED)
 
-    def click(self, node, timeout=10):
-        """Clicks the middle of a control once its place on screen has settled: the panel lays
-        itself out again after each change, and a click during that lands elsewhere."""
+    def click(self, timeout=10, **query):
+        """Clicks the middle of the control that the query finds once its place on screen has
+        settled: the panel lays itself out again after each change, and a click during that lands
+        elsewhere. The control is looked up afresh each time, since a rebuild replaces it."""
         last = []
 
         def settled():
-            box = self.extents(node)
+            node = self.find(**query)
+            if node is None:
+                return None
+            try:
+                box = self.extents(node)
+            except Exception:
+                return None
             place = (box.x, box.y, box.width, box.height)
             steady = bool(last) and last[-1] == place and box.width > 0 and box.height > 0
             last.append(place)
