@@ -27,6 +27,8 @@ if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   desktop=$(scripts/virtual-desktop.sh start)
   export DISPLAY=$desktop
   echo "run: the app runs on the virtual display $desktop"
+  echo "run: open its panel:   DISPLAY=$desktop scripts/tray-icon.sh click"
+  echo "run: take a screenshot: DISPLAY=$desktop import -window root skerrow.png"
 fi
 "$bin/skerrow" &
 app_pid=$!

@@ -139,6 +139,7 @@ private:
     QCoro::Task<> runRefresh(OverlapGuard flag);
     QCoro::Task<> checkReadiness();
     const PortRow* firstRow(qint64 port) const;
+    void logAppsWhenChanged();
 
     // Links and their file.
     QString linksURL() const;
@@ -232,6 +233,8 @@ private:
     // Per host, since when the public path has answered "ended" without a break.
     EndedGrace endedSince;
     bool probing = false;
+    // The apps the log named last, so it names them again only when they change.
+    QString loggedApps;
     std::unique_ptr<WakeObserver> wakeObserver;
 
     // One low-priority worker: scans never run two at a time.

@@ -1,5 +1,6 @@
 #include "app/AppState.h"
 #include "app/LinksFile.h"
+#include "platform/StateLog.h"
 #include "service/ProvisionError.h"
 
 #include <QDir>
@@ -147,6 +148,8 @@ QCoro::Task<> AppState::runKill(OverlapGuard busy, ShareLink link) {
     if (failure) {
         // Ended at the service later: by the replay at the next start or by reconciliation.
         provisioner_.addPendingKills({link.host});
+        qCCritical(stateLog, "Link %s not ended at the service: %s", qUtf8Printable(link.host),
+                   qUtf8Printable(*failure));
         publish(statusMessage_, failure);
     }
     removeLocal(link);

@@ -1,4 +1,5 @@
 #include "app/AppState.h"
+#include "platform/StateLog.h"
 #include "service/UserFacingError.h"
 
 #include <QPointer>
@@ -41,6 +42,7 @@ QCoro::Task<> AppState::runProvision(OverlapGuard provisioning) {
     if (!alive)
         co_return;
     if (failure) {
+        qCCritical(stateLog, "Setting up sharing failed: %s", qUtf8Printable(*failure));
         publish(statusMessage_, failure);
     } else {
         publish(configured_, true);

@@ -1,4 +1,5 @@
 #include "app/AppState.h"
+#include "platform/StateLog.h"
 #include "platform/ThreadPriority.h"
 
 #include <QCoroFuture>
@@ -43,8 +44,10 @@ QCoro::Task<> AppState::runRefresh(OverlapGuard flag) {
     if (!alive)
         co_return;
     // A failed scan keeps the rows of the last one that succeeded.
-    if (scanned)
+    if (scanned) {
         publish(rows_, std::move(*scanned));
+        logAppsWhenChanged();
+    }
     publish(isScanning_, false);
     provisionIfNeeded();
     reconcileIfNeeded();
@@ -70,4 +73,17 @@ QCoro::Task<> AppState::checkReadiness() {
         publish(liveHosts_, QSet<QString>{});
     if (ready && statusMessage_ == reconnectingStatus)
         publish(statusMessage_, std::nullopt);
+}
+
+void AppState::logAppsWhenChanged() {
+    QStringList apps;
+    for (const PortRow& row : rows_)
+        apps.append(row.label + QStringLiteral(" (") + QString::number(row.port) +
+                    QLatin1Char(')'));
+    const QString summary =
+        apps.isEmpty() ? QStringLiteral("none") : apps.join(QStringLiteral(", "));
+    if (summary == loggedApps)
+        return;
+    loggedApps = summary;
+    qCInfo(stateLog, "Local apps: %s", qUtf8Printable(summary));
 }

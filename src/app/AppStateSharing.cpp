@@ -1,6 +1,7 @@
 #include "app/AppState.h"
 #include "app/Instant.h"
 #include "platform/Clipboard.h"
+#include "platform/StateLog.h"
 #include "service/PlatformErrors.h"
 #include "service/ProvisionError.h"
 
@@ -121,8 +122,10 @@ QCoro::Task<std::optional<RemoteLink>> AppState::mintOrReport(qint64 port) {
         co_return std::nullopt;
     if (unauthorized)
         handleUnauthorized();
-    else if (failure)
+    else if (failure) {
+        qCCritical(stateLog, "Link for port %lld not made: %s", port, qUtf8Printable(*failure));
         publish(statusMessage_, failure);
+    }
     co_return minted;
 }
 
@@ -142,6 +145,8 @@ std::optional<ShareLink> AppState::adopt(const RemoteLink& minted, const QString
     scheduleExpiry(link);
     syncTunnel();
     publish(statusMessage_, std::nullopt);
+    qCInfo(stateLog, "Link for %s on port %lld: %s", qUtf8Printable(project), link.port,
+           qUtf8Printable(publicURL(link.host)));
     return link;
 }
 

@@ -48,10 +48,10 @@ std::optional<QByteArray> HttpAnswer::header(const QByteArray& name) const {
     return std::nullopt;
 }
 
-QCoro::Task<std::optional<HttpAnswer>> exchange(QNetworkRequest request, QByteArray method,
+QCoro::Task<std::optional<HttpAnswer>> exchange(const QNetworkRequest& request, QByteArray method,
                                                 std::optional<QByteArray> body,
                                                 CancelToken cancel) {
-    return exchange(threadNetworkManager(), std::move(request), std::move(method), std::move(body),
+    return exchange(threadNetworkManager(), request, std::move(method), std::move(body),
                     std::move(cancel));
 }
 

@@ -27,7 +27,7 @@ QNetworkAccessManager& threadNetworkManager();
 
 // Sends one request on the calling thread's client and waits for it. A transport failure throws
 // TransportError with the platform's code and text; an answer that is not HTTP gives nothing.
-QCoro::Task<std::optional<HttpAnswer>> exchange(QNetworkRequest request, QByteArray method,
+QCoro::Task<std::optional<HttpAnswer>> exchange(const QNetworkRequest& request, QByteArray method,
                                                 std::optional<QByteArray> body, CancelToken cancel);
 // The same on a client of the caller's own; it must live on the calling thread.
 QCoro::Task<std::optional<HttpAnswer>> exchange(QNetworkAccessManager& manager,

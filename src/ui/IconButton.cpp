@@ -18,7 +18,7 @@ constexpr qreal hoverRadius = 6;
 
 IconButton::IconButton(const QString& symbol, const QString& help, std::optional<QColor> tint,
                        QWidget* parent)
-    : QAbstractButton(parent), symbol_(symbol), tint_(std::move(tint)) {
+    : QAbstractButton(parent), symbol_(symbol), tint_(tint) {
     setFixedSize(side, side);
     setToolTip(help);
     setAccessibleName(help);

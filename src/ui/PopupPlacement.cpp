@@ -34,16 +34,12 @@ QPoint popupPosition(const QRect& icon, const QPoint& clickPosition, const QRect
     } else if (anchor.x() >= right) {
         x = anchor.x() - gap - panel.width();
         y = centre.y() - panel.height() / 2;
-    } else if (anchorBottom <= top) {
-        y = anchorBottom + gap;
-    } else if (anchor.y() >= bottom) {
-        y = anchor.y() - gap - panel.height();
-    } else if (centre.y() < top + available.height() / 2) {
-        // The icon lies inside the free area (a panel that reserves no space): open away from
-        // the nearer edge.
-        y = anchorBottom + gap;
     } else {
-        y = anchor.y() - gap - panel.height();
+        // Below an icon on the top edge, above one on the bottom edge; an icon inside the free
+        // area (a panel that reserves no space) opens away from the nearer edge.
+        const bool below = anchorBottom <= top ||
+                           (anchor.y() < bottom && centre.y() < top + available.height() / 2);
+        y = below ? anchorBottom + gap : anchor.y() - gap - panel.height();
     }
     return {clampInto(x, left, available.width(), panel.width()),
             clampInto(y, top, available.height(), panel.height())};
