@@ -10,8 +10,7 @@ packages=(
   dpkg-dev lintian
   clang clang-format clang-tidy libclang-rt-14-dev
   curl wrk haproxy chromium
-  openbox trayer xdotool x11-utils imagemagick xclip at-spi2-core python3-pyatspi
-  python3-websockets
+  xclip at-spi2-core python3-pyatspi python3-websockets
 )
 missing=()
 for p in "${packages[@]}"; do
