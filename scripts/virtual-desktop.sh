@@ -51,17 +51,19 @@ start() {
   Xvfb "$display" -screen 0 "$size" -nolisten tcp >/dev/null 2>&1 &
   echo $! >>"$pids"
   export DISPLAY="$display"
-  wait_for xdotool getdisplaygeometry
+  wait_for xdotool getdisplaygeometry || { stop "$display"; return 1; }
   openbox >/dev/null 2>&1 &
   echo $! >>"$pids"
   # openbox owns the window-manager selection once it runs: its root-window property shows it.
-  wait_for sh -c "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'"
+  wait_for sh -c "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'" ||
+    { stop "$display"; return 1; }
   if [ "$tray" = 1 ]; then
     trayer --edge top --align right --widthtype request --height 24 --iconspacing 4 \
       --SetDockType true --SetPartialStrut true --transparent true --alpha 0 \
       --tint 0xe8e8e8 >/dev/null 2>&1 &
     echo $! >>"$pids"
-    wait_for sh -c "xprop -root -notype | grep -q _NET_SUPPORTING_WM_CHECK && xdotool search --classname trayer"
+    wait_for sh -c "xprop -root -notype | grep -q _NET_SUPPORTING_WM_CHECK && xdotool search --classname trayer" ||
+      { stop "$display"; return 1; }
   fi
   echo "$display"
 }
