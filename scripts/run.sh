@@ -30,6 +30,10 @@ if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "run: open its panel:   DISPLAY=$desktop scripts/tray-icon.sh click"
   echo "run: take a screenshot: DISPLAY=$desktop import -window root skerrow.png"
 fi
+# With a systemd journal the app logs there; elsewhere its lines appear in this terminal.
+if [ -S /run/systemd/journal/socket ]; then
+  echo "run: the app's log: journalctl -f -t skerrow"
+fi
 "$bin/skerrow" &
 app_pid=$!
 wait "$app_pid" || true
