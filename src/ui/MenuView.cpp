@@ -9,15 +9,19 @@
 #include "ui/TextButton.h"
 #include "ui/TextLines.h"
 
+#include <QAbstractButton>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QScrollArea>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
 constexpr std::chrono::seconds tickInterval{1};
+// How often a rebuild held back by a pressed control looks again.
+constexpr std::chrono::milliseconds heldRetryInterval{50};
 const QString appName = QStringLiteral("Skerrow");
 
 constexpr qreal titleSize = 15;
@@ -80,10 +84,24 @@ void MenuView::scheduleRebuild() {
     if (pending_ || !isVisible())
         return;
     pending_ = true;
-    QTimer::singleShot(0, this, [this] {
-        pending_ = false;
-        rebuildNow();
-    });
+    QTimer::singleShot(0, this, &MenuView::runPendingRebuild);
+}
+
+void MenuView::runPendingRebuild() {
+    // A rebuild replaces every control, and one held pressed would lose its click with it: the
+    // release would reach a new control that never saw the press.
+    if (controlHeld()) {
+        QTimer::singleShot(heldRetryInterval, this, &MenuView::runPendingRebuild);
+        return;
+    }
+    pending_ = false;
+    rebuildNow();
+}
+
+bool MenuView::controlHeld() const {
+    const auto buttons = findChildren<QAbstractButton*>();
+    return std::any_of(buttons.cbegin(), buttons.cend(),
+                       [](const QAbstractButton* button) { return button->isDown(); });
 }
 
 void MenuView::rebuildNow() {
@@ -132,6 +150,9 @@ void MenuView::render(const PanelModel& model) {
         stack->addWidget(buildStatusLine(*model.statusMessage));
     stack->addWidget(buildFooter(model));
     layout_->addWidget(body_);
+    // Shown now rather than at the layout's next turn, so no click can fall into a gap where the
+    // old controls are gone and the new ones not yet there.
+    body_->show();
     // The panel is always exactly as high as what it shows, and takes a new height at once
     // rather than at the next layout pass. A plain resize: changing size constraints of an open
     // window makes some window managers take its focus away, which closes the panel.

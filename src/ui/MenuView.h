@@ -35,6 +35,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void runPendingRebuild();
+    bool controlHeld() const;
     void render(const PanelModel& model);
     QWidget* buildHeader(const PanelModel& model);
     QWidget* buildContent(const PanelModel& model);

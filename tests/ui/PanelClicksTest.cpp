@@ -7,6 +7,7 @@
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QPointer>
 #include <QScrollArea>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -95,6 +96,32 @@ TEST(PanelClicks, EachControlCallsItsOperation) {
     panel.click(QStringLiteral("shareSwitch:3000"));
     EXPECT_EQ(panel.calls.log, (QStringList{QStringLiteral("kill shop-1.example.test"),
                                             QStringLiteral("kill shop-2.example.test")}));
+}
+
+TEST(PanelClicks, AClickThatSpansARebuildIsKept) {
+    // The panel rebuilds on every change of the state; a press and its release must still reach
+    // one and the same control, and the controls built anew are on screen at once.
+    for (const char* control :
+         {"quitButton", "shareSwitch:4000", "renewButton:shop-1.example.test"}) {
+        Panel panel(sharingModel());
+        const QPointer<QAbstractButton> pressed = panel.find(QString::fromUtf8(control));
+        ASSERT_NE(pressed, nullptr) << control;
+        const QPoint middle = pressed->rect().center();
+        QTest::mousePress(pressed, Qt::LeftButton, {}, middle);
+        panel.model.statusText = QStringLiteral("Connecting\u2026");
+        panel.view->scheduleRebuild();
+        QCoreApplication::processEvents();
+        ASSERT_NE(pressed, nullptr) << control << " was replaced while held";
+        QTest::mouseRelease(pressed, Qt::LeftButton, {}, middle);
+        EXPECT_EQ(panel.calls.log.size(), 1) << control;
+
+        QTRY_COMPARE(panel.view->shownModel()->statusText, panel.model.statusText);
+        EXPECT_TRUE(pressed.isNull()) << control;
+
+        panel.model.statusText = QStringLiteral("Sharing");
+        panel.view->rebuildNow();
+        EXPECT_TRUE(panel.find(QString::fromUtf8(control))->isVisible()) << control;
+    }
 }
 
 TEST(PanelClicks, DisabledControlsCallNothing) {
