@@ -150,8 +150,9 @@ void MenuView::render(const PanelModel& model) {
         stack->addWidget(buildStatusLine(*model.statusMessage));
     stack->addWidget(buildFooter(model));
     layout_->addWidget(body_);
-    // Shown now rather than at the layout's next turn, so no click can fall into a gap where the
-    // old controls are gone and the new ones not yet there.
+    // Shown now rather than at the layout's next turn. Until then the open panel would show
+    // nothing: window managers then take the focus from it, which closes it, and a click would
+    // fall into the gap between the old controls and the new.
     body_->show();
     // The panel is always exactly as high as what it shows, and takes a new height at once
     // rather than at the next layout pass. A plain resize: changing size constraints of an open

@@ -52,6 +52,8 @@ class Road:
         self.app = None
         self.screen = None
         self.host = None
+        # How often the harness found the panel closed and opened it.
+        self.openings = 0
 
     # --- set-up ---------------------------------------------------------------------------
 
@@ -106,6 +108,7 @@ class Road:
     def open_panel(self):
         if self.panel_open():
             return
+        self.openings += 1
         # A click that lands while the tray is still embedding the icon goes nowhere; the user
         # clicks again, and so does this.
         for attempt in range(OPEN_ATTEMPTS):
@@ -188,11 +191,15 @@ class Road:
         self.panel_find(f"the app row '{PROJECT}'", 30, name=PROJECT)
 
     def step_2_share(self):
-        """The share switch makes a link; the address answers and is on the clipboard."""
+        """The share switch makes a link; the address answers and is on the clipboard. The panel
+        stays open while it changes under the user's eyes."""
+        self.open_panel()
+        openings = self.openings
         self.share()
         until("the address on the clipboard",
               lambda: (self.desktop.clipboard() or "").strip().endswith(f"//{self.host}"),
               SHARE_WAIT + 5, interval=0.3)
+        assert self.openings == openings, "the panel closed by itself while the link was made"
         self.open_panel()
         until("the link row's time left",
               lambda: any(n.endswith(" left") for n in self.panel_names()), 20, interval=0.2)
