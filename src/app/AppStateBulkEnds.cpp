@@ -1,4 +1,5 @@
 #include "app/AppState.h"
+#include "app/EndAtService.h"
 #include "service/ProvisionError.h"
 
 #include <QCoroFuture>
@@ -14,7 +15,8 @@ namespace {
 QCoro::Task<> killOne(Provisioner provisioner, QString host, CancelToken cancel,
                       std::shared_ptr<int> remaining, QEventLoop* loop) {
     try {
-        co_await provisioner.kill(host, cancel);
+        QCoro::Task<> ending = endAtService(provisioner, host, cancel);
+        co_await ending;
         provisioner.removePendingKill(host);
     } catch (const UserFacingError&) {
     }
@@ -72,7 +74,8 @@ QCoro::Task<> AppState::replayPendingKills() {
     for (const QString& host : hosts) {
         try {
             const CancelToken cancel = requests_;
-            co_await provisioner.kill(host, cancel);
+            QCoro::Task<> ending = endAtService(provisioner, host, cancel);
+            co_await ending;
             provisioner.removePendingKill(host);
         } catch (const ProvisionError& error) {
             if (error.kind() == ProvisionError::Kind::unauthorized) {

@@ -1,4 +1,5 @@
 #include "app/AppState.h"
+#include "app/EndAtService.h"
 #include "app/LinksFile.h"
 #include "platform/StateLog.h"
 #include "service/ProvisionError.h"
@@ -132,7 +133,8 @@ QCoro::Task<> AppState::runKill(OverlapGuard busy, ShareLink link) {
     bool unauthorized = false;
     try {
         const CancelToken cancel = requests_;
-        co_await provisioner_.kill(link.host, cancel);
+        QCoro::Task<> ending = endAtService(provisioner_, link.host, cancel);
+        co_await ending;
     } catch (const ProvisionError& error) {
         unauthorized = error.kind() == ProvisionError::Kind::unauthorized;
         failure = error.description();

@@ -1,5 +1,6 @@
 // Bringing the local links in step with the service's list, once per run.
 #include "app/AppState.h"
+#include "app/EndAtService.h"
 #include "app/HealthTexts.h"
 #include "app/Reconciliation.h"
 #include "platform/StateLog.h"
@@ -68,7 +69,8 @@ QCoro::Task<> AppState::reconcileWithServer() {
             bool ended = true;
             try {
                 const CancelToken cancel = requests_;
-                co_await provisioner_.kill(host, cancel);
+                QCoro::Task<> ending = endAtService(provisioner_, host, cancel);
+                co_await ending;
             } catch (const ProvisionError& error) {
                 rejected = error.kind() == ProvisionError::Kind::unauthorized;
                 ended = false;

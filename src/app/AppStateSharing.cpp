@@ -1,4 +1,5 @@
 #include "app/AppState.h"
+#include "app/EndAtService.h"
 #include "app/Instant.h"
 #include "platform/Clipboard.h"
 #include "platform/StateLog.h"
@@ -82,7 +83,7 @@ QCoro::Task<> AppState::runRenewal(OverlapGuard busy, ShareLink old, qint64 port
     bool ended = true;
     try {
         const CancelToken cancel = requests_;
-        QCoro::Task<> ending = provisioner_.kill(old.host, cancel);
+        QCoro::Task<> ending = endAtService(provisioner_, old.host, cancel);
         co_await ending;
     } catch (const UserFacingError&) {
         ended = false;

@@ -205,6 +205,17 @@ TEST_F(Sharing, FailuresShowTheirDescriptionAndAStopWithoutServiceQueuesTheHost)
     EXPECT_TRUE(access().armedExpiryHosts().isEmpty());
 }
 
+TEST_F(Sharing, StoppingALinkTheServiceAlreadyEndedIsAPlainStop) {
+    install();
+    AppState& app = startApp();
+    const ShareLink link = shareOrigin();
+    ASSERT_TRUE(settle(provisioner.kill(link.host)).ok());
+    app.kill(link);
+    ASSERT_TRUE(waitUntil([&] { return app.links().isEmpty() && !app.isBusy(); }));
+    EXPECT_FALSE(app.statusMessage()) << app.statusMessage()->toStdString();
+    EXPECT_TRUE(provisioner.pendingKills().isEmpty());
+}
+
 TEST_F(Sharing, ARejectedInstallDropsEverythingWhicheverOperationMeetsIt) {
     enum class Operation { share, renewal, stop };
     for (const Operation operation : {Operation::share, Operation::renewal, Operation::stop}) {
