@@ -9,8 +9,8 @@ constexpr int shortestWidth = 24;
 } // namespace
 
 ElidedLabel::ElidedLabel(const QString& text, const QFont& font, const QColor& color,
-                         QWidget* parent)
-    : QWidget(parent), text_(text), color_(color) {
+                         QWidget* parent, Qt::TextElideMode cut)
+    : QWidget(parent), text_(text), color_(color), cut_(cut) {
     setFont(font);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     setAccessibleName(text);
@@ -25,11 +25,14 @@ QSize ElidedLabel::minimumSizeHint() const {
     return {shortestWidth, QFontMetrics(font()).height()};
 }
 
+QString ElidedLabel::shownText() const {
+    return fontMetrics().elidedText(text_, cut_, width());
+}
+
 void ElidedLabel::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     painter.setPen(color_);
-    painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter,
-                     fontMetrics().elidedText(text_, Qt::ElideRight, width()));
+    painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter, shownText());
 }
 
 void ElidedLabel::resizeEvent(QResizeEvent* event) {

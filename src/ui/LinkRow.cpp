@@ -115,8 +115,9 @@ LinkRow::LinkRow(const LinkRowModel& model, const PanelActions& actions, QWidget
     stateLine->setSpacing(dotSpacing);
     if (const auto color = dotColor(model.state, pal))
         stateLine->addWidget(new Dot(*color, this), 0, Qt::AlignVCenter);
+    // Cut in the middle: the end of a state text carries its port.
     auto* stateText = new ElidedLabel(model.stateText, PanelStyle::font(detailSize),
-                                      PanelStyle::secondary(pal), this);
+                                      PanelStyle::secondary(pal), this, Qt::ElideMiddle);
     stateText->setObjectName(QStringLiteral("linkState:") + host);
     stateLine->addWidget(stateText, 1, Qt::AlignVCenter);
     text->addLayout(stateLine);

@@ -1,6 +1,7 @@
 #include "PanelFixtures.h"
 #include "platform/BuildProfile.h"
 #include "support/Printers.h"
+#include "ui/ElidedLabel.h"
 #include "ui/IconButton.h"
 #include "ui/MenuView.h"
 #include "ui/ShareSwitch.h"
@@ -225,6 +226,21 @@ TEST(PanelClicks, StatusLineKeepsTwoLines) {
     ASSERT_NE(status, nullptr);
     EXPECT_EQ(status->text().count(QLatin1Char('\n')), 1);
     EXPECT_FALSE(status->text().contains(QStringLiteral("third")));
+}
+
+TEST(PanelClicks, APausedLinkKeepsItsPortInViewWhenItsStateIsCut) {
+    const ShareLink link = shareLink("paused.example.test", 65535, "shop");
+    PanelModel model;
+    model.configured = true;
+    model.links = {linkModel(link, LinkState::waiting)};
+    model.links[0].stateText = QStringLiteral("Paused \u2014 another app on :65535");
+    Panel panel(model);
+    const auto* state = panel.find<ElidedLabel>(QStringLiteral("linkState:paused.example.test"));
+    ASSERT_NE(state, nullptr);
+    // The row is too narrow for the whole text at this size, so it is cut, but not its end.
+    EXPECT_NE(state->shownText(), state->text());
+    EXPECT_TRUE(state->shownText().endsWith(QStringLiteral(":65535")))
+        << state->shownText().toStdString();
 }
 
 TEST(PanelClicks, RebuildsAreCoalescedAndWaitWhileClosed) {
