@@ -3,10 +3,11 @@
 # desktop with a system tray, against real dev servers and the local link service. Writes
 # docs/panel/<state>.png. They are for people to look at, not golden images for tests.
 #
-#   [SKERROW_SHOTS_KEEP=1] scripts/panel-screenshots.sh [BUILD_DIR]     (default build/dev, relative to the repository
+#   scripts/panel-screenshots.sh [BUILD_DIR]     (default build/dev; relative to the repository
 #                                                 or absolute; needs skerrow,
-#                                                 skerrow-link-service and the tunnel client;
-#                                                 SKERROW_SHOTS_KEEP keeps the app's logs)
+#                                                 skerrow-link-service and the tunnel client)
+#
+# With SKERROW_SHOTS_KEEP=1 the work directory with the app's and the service's logs is kept.
 #
 # As root it runs in a network namespace of its own, so only the dev servers it starts are
 # listening and the panel shows nothing of the machine's other servers, and in a mount namespace
@@ -124,8 +125,8 @@ panel_window() {
   done
 }
 panel_open() { [ -n "$(panel_window)" ]; }
-# On this desktop the panel loses the focus, and so closes, a second or two after it opens; each
-# shot therefore opens it afresh just before.
+# On this desktop the open panel loses the focus, and so closes, as soon as its content changes
+# (within a scan or two); each shot therefore opens it afresh just before.
 open_panel() {
   close_panel
   scripts/tray-icon.sh click
