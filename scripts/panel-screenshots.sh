@@ -125,8 +125,7 @@ panel_window() {
   done
 }
 panel_open() { [ -n "$(panel_window)" ]; }
-# On this desktop the open panel loses the focus, and so closes, as soon as its content changes
-# (within a scan or two); each shot therefore opens it afresh just before.
+# Each shot opens the panel afresh, so it is taken as a user first sees that state.
 open_panel() {
   close_panel
   scripts/tray-icon.sh click
