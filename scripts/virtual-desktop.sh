@@ -3,7 +3,7 @@
 # manager and a trayer system tray along the top edge.
 #
 #   scripts/virtual-desktop.sh start [DISPLAY]   starts all three, waits until each is up and
-#                                                prints the display (for example ":93")
+#                                                prints the display (for example ":1")
 #   scripts/virtual-desktop.sh stop DISPLAY      stops what `start` started for that display
 #   scripts/virtual-desktop.sh start --no-tray   the same without the tray
 #
@@ -25,15 +25,13 @@ wait_for() {
   return 1
 }
 
-free_display() {
-  for n in $(seq 90 140); do
-    if [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ]; then
-      echo ":$n"
-      return 0
-    fi
+# Ends when the process has exited (a zombie counts as exited), or after 5 s.
+wait_gone() {
+  for _ in $(seq 50); do
+    [ -e "/proc/$1" ] || return 0
+    [ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" = Z ] && return 0
+    sleep 0.1
   done
-  echo "virtual-desktop: no free display" >&2
-  return 1
 }
 
 start() {
@@ -44,12 +42,28 @@ start() {
       :*) display="$arg" ;;
     esac
   done
-  [ -n "$display" ] || display=$(free_display)
+  local number pid
+  number=$(mktemp)
+  if [ -n "$display" ]; then
+    Xvfb "$display" -screen 0 "$size" -nolisten tcp >/dev/null 2>&1 &
+    pid=$!
+  else
+    # The server picks a free display itself and writes its number once it accepts clients,
+    # so two desktops starting at once never take the same one.
+    Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp 3>"$number" >/dev/null 2>&1 &
+    pid=$!
+    if ! wait_for test -s "$number"; then
+      echo "virtual-desktop: Xvfb did not start" >&2
+      kill -TERM "$pid" 2>/dev/null
+      rm -f "$number"
+      return 1
+    fi
+    display=":$(head -n1 "$number")"
+  fi
+  rm -f "$number"
   local pids
   pids=$(pidfile "$display")
-  : >"$pids"
-  Xvfb "$display" -screen 0 "$size" -nolisten tcp >/dev/null 2>&1 &
-  echo $! >>"$pids"
+  echo "$pid" >"$pids"
   export DISPLAY="$display"
   wait_for xdotool getdisplaygeometry || { stop "$display"; return 1; }
   openbox >/dev/null 2>&1 &
@@ -77,6 +91,8 @@ stop() {
   tac "$pids" | while read -r pid; do
     kill -TERM "$pid" 2>/dev/null || true
   done
+  # Gone before this returns, so a desktop started next never meets a server still closing.
+  while read -r pid; do wait_gone "$pid"; done <"$pids"
   rm -f "$pids"
 }
 

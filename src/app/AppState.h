@@ -185,6 +185,8 @@ private:
     // Mints a link for the port. On failure shows the error, or drops the install on a
     // rejection, and gives nothing.
     QCoro::Task<std::optional<RemoteLink>> mintOrReport(qint64 port);
+    // Records a new link, waits until it answers (or the wait runs out) and copies its address.
+    QCoro::Task<> handOver(RemoteLink minted, QString project);
     // Records a minted link: appended, saved, its expiry armed, the routes pushed, the status
     // cleared. Nothing, with the error shown, when the answer's expiry is no usable instant.
     std::optional<ShareLink> adopt(const RemoteLink& minted, const QString& project);

@@ -47,14 +47,8 @@ QCoro::Task<> AppState::runShare(OverlapGuard busy, qint64 port, QString project
     const std::optional<RemoteLink> minted = co_await minting;
     if (!alive || !minted)
         co_return;
-    const std::optional<ShareLink> link = adopt(*minted, project);
-    if (!link)
-        co_return;
-    QCoro::Task<bool> waiting = waitUntilLive(link->host, liveWaitSeconds);
-    co_await waiting;
-    if (!alive)
-        co_return;
-    copy(*link);
+    QCoro::Task<> handing = handOver(*minted, project);
+    co_await handing;
 }
 
 void AppState::refresh(const ShareLink& link) {
@@ -94,7 +88,13 @@ QCoro::Task<> AppState::runRenewal(OverlapGuard busy, ShareLink old, qint64 port
     if (!ended)
         provisioner_.addPendingKills({old.host});
     removeLocal(old);
-    const std::optional<ShareLink> link = adopt(*minted, project);
+    QCoro::Task<> handing = handOver(*minted, project);
+    co_await handing;
+}
+
+QCoro::Task<> AppState::handOver(RemoteLink minted, QString project) {
+    const QPointer<QObject> alive = lifetime_.get();
+    const std::optional<ShareLink> link = adopt(minted, project);
     if (!link)
         co_return;
     QCoro::Task<bool> waiting = waitUntilLive(link->host, liveWaitSeconds);

@@ -34,9 +34,11 @@ class Desktop:
 
     def start(self):
         if os.path.exists(VIRTUAL_DESKTOP):
-            output = subprocess.run([VIRTUAL_DESKTOP, "start"], env=self.env, check=True,
-                                    capture_output=True, text=True, timeout=60).stdout
-            self.display = output.split()[-1]
+            started = subprocess.run([VIRTUAL_DESKTOP, "start"], env=self.env,
+                                     capture_output=True, text=True, timeout=60)
+            if started.returncode != 0:
+                raise RuntimeError(f"the virtual desktop did not start: {started.stderr.strip()}")
+            self.display = started.stdout.split()[-1]
             self.env["DISPLAY"] = self.display
         else:
             self._start_own_display()
