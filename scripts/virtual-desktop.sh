@@ -42,15 +42,17 @@ start() {
       :*) display="$arg" ;;
     esac
   done
+  # -noreset: by default the server resets when its last client leaves, and a client connecting
+  # during that (the window manager, just after the readiness check) is cut off.
   local number pid
   number=$(mktemp)
   if [ -n "$display" ]; then
-    Xvfb "$display" -screen 0 "$size" -nolisten tcp >/dev/null 2>&1 &
+    Xvfb "$display" -screen 0 "$size" -nolisten tcp -noreset >/dev/null 2>&1 &
     pid=$!
   else
     # The server picks a free display itself and writes its number once it accepts clients,
     # so two desktops starting at once never take the same one.
-    Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp 3>"$number" >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp -noreset 3>"$number" >/dev/null 2>&1 &
     pid=$!
     if ! wait_for test -s "$number"; then
       echo "virtual-desktop: Xvfb did not start" >&2

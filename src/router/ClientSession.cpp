@@ -123,6 +123,11 @@ void ClientSession::readHead() {
             cancel();
             return;
         }
+        if (!core_.holdHeadBytes(*this, read.size)) {
+            core_.headDone(*this);
+            answer(400, QString::fromLatin1(RequestHead::tooLargeBody));
+            return;
+        }
         buffer_.append(scratch, read.size);
         // Only the new bytes and the three before them can complete the terminator.
         const RequestHead::Decision decision = RequestHead::decide(

@@ -23,9 +23,15 @@ struct ConnectionLimits {
     // run as long as they like.
     static constexpr std::chrono::milliseconds defaultHeadDeadline = std::chrono::seconds(60);
 
+    // What the request heads still arriving may hold together. Each may grow to 1 MiB, but a real
+    // client's head is a few KiB: only a flood of huge heads reaches this, and the head that would
+    // pass it is refused like one that is too large on its own.
+    static constexpr qsizetype defaultHeadBudget = qsizetype(64) * 1024 * 1024;
+
     int maxConnections = defaultMaxConnections;
     std::chrono::milliseconds headIdleTimeout = defaultHeadIdleTimeout;
     std::chrono::milliseconds headDeadline = defaultHeadDeadline;
+    qsizetype headBudget = defaultHeadBudget;
 
     // The defaults, with the connection bound kept within `descriptors` open files.
     static ConnectionLimits forDescriptorLimit(qint64 descriptors);

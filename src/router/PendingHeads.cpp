@@ -23,6 +23,8 @@ void PendingHeads::remove(PendingHead& head) {
         return;
     }
     head.listed_ = false;
+    held_ -= head.held_;
+    head.held_ = 0;
     if (head.previous_) {
         head.previous_->next_ = head.next_;
     } else {
@@ -35,6 +37,16 @@ void PendingHeads::remove(PendingHead& head) {
     }
     head.previous_ = nullptr;
     head.next_ = nullptr;
+}
+
+bool PendingHeads::hold(PendingHead& head, qsizetype bytes) {
+    if (!head.listed_)
+        return true;
+    if (bytes > budget_ - held_)
+        return false;
+    head.held_ += bytes;
+    held_ += bytes;
+    return true;
 }
 
 void PendingHeads::sweep(PendingHead::Time now) {

@@ -47,7 +47,7 @@ Decision decide(const QByteArray& buffer, const RouteLookup& lookup, qsizetype s
     const qsizetype end = buffer.indexOf(terminator, std::max<qsizetype>(0, searchFrom));
     if (end < 0) {
         if (buffer.size() > maxHeadBuffer)
-            return reply(400, QStringLiteral("header too large"));
+            return reply(400, QString::fromLatin1(tooLargeBody));
         return {};
     }
     const QByteArrayView head = QByteArrayView(buffer).first(end);

@@ -10,6 +10,8 @@
 namespace RequestHead {
 
 inline constexpr qsizetype maxHeadBuffer = 1048576;
+// The 400 answer's body for a head beyond what the router buffers.
+inline constexpr const char* tooLargeBody = "header too large";
 
 // The routing table's lookup: the port of a lower-cased public host, if it has a route.
 using RouteLookup = std::function<std::optional<qint64>(const QString& host)>;

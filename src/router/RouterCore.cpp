@@ -12,7 +12,7 @@ using std::chrono::milliseconds;
 RouterCore::RouterCore(quint16 listeningPort, Clock clock, ConnectionLimits limits)
     : listeningPort_(listeningPort), clock_(std::move(clock)), limits_(limits),
       readBuffer_(std::make_unique<char[]>(ClientSession::bytesPerRead)),
-      pendingHeads_(limits.headIdleTimeout, limits.headDeadline) {
+      pendingHeads_(limits.headIdleTimeout, limits.headDeadline, limits.headBudget) {
     restartTimer_.setSingleShot(true);
     restartTimer_.setInterval(restartDelayMs);
     connect(&restartTimer_, &QTimer::timeout, this, [this] {

@@ -51,6 +51,10 @@ public:
     // A connection got its head, an answer or its end: it no longer counts against the head
     // time limits.
     void headDone(PendingHead& head) { pendingHeads_.remove(head); }
+    // Whether a connection still reading its head may buffer `bytes` more.
+    bool holdHeadBytes(PendingHead& head, qsizetype bytes) {
+        return pendingHeads_.hold(head, bytes);
+    }
     // A connection closed: it no longer counts against the connection bound either.
     void connectionEnded(PendingHead& head);
 

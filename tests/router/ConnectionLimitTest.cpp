@@ -104,6 +104,29 @@ TEST(ConnectionLimits, AtTheBoundNewConnectionsWaitAndAreServedAsOthersEnd) {
     EXPECT_FALSE(second.closed);
 }
 
+TEST(ConnectionLimits, HeadsStillArrivingShareOneMemoryBudget) {
+    routertest::TestApp app;
+    const quint16 port = routertest::freePort();
+    ConnectionLimits limits;
+    limits.headBudget = 96 * 1024;
+    LinkRouter router(port, systemClock(), limits);
+    router.setRoutes({RouteRule{host, app.port()}});
+    const QByteArray start = "GET / HTTP/1.1\r\nx-skerrow-host: limits.test\r\nx-big: ";
+
+    // One head can stay below its own limit and still pass what all heads may hold.
+    Client flood(port);
+    flood.socket.write(start + QByteArray(200 * 1024, 'a'));
+    ASSERT_TRUE(waitUntil([&] { return flood.closed; }));
+    EXPECT_TRUE(flood.received.startsWith("HTTP/1.1 400 Bad Request\r\n"));
+    EXPECT_TRUE(flood.received.endsWith("header too large"));
+
+    // The refused head gave its share back: a large but ordinary head goes through.
+    Client large(port);
+    large.socket.write(start + QByteArray(80 * 1024, 'a') + "\r\n\r\n");
+    ASSERT_TRUE(waitUntil([&] { return large.closed; }));
+    EXPECT_EQ(large.received, app.relayedResponse);
+}
+
 TEST(ConnectionLimits, HeadsThatStallOrTrickleAreGivenUpButForwardedRequestsRunOn) {
     routertest::TestApp app;
     constexpr auto idleTimeout = 300ms;
