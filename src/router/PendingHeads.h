@@ -45,7 +45,6 @@ public:
     // Whether a listed head may hold `bytes` more; if so they count against the budget until
     // the head is removed.
     bool hold(PendingHead& head, qsizetype bytes);
-    qsizetype heldBytes() const { return held_; }
     bool isEmpty() const { return first_ == nullptr; }
     // Times out every head that made no progress for the idle timeout, or is still incomplete
     // the deadline after its connection was accepted.
