@@ -25,13 +25,14 @@ wait_for() {
   return 1
 }
 
-# Ends when the process has exited (a zombie counts as exited), or after 5 s.
+# Succeeds once the process has exited (a zombie counts as exited); fails after 5 s.
 wait_gone() {
   for _ in $(seq 50); do
     [ -e "/proc/$1" ] || return 0
     [ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" = Z ] && return 0
     sleep 0.1
   done
+  return 1
 }
 
 start() {
@@ -94,7 +95,10 @@ stop() {
     kill -TERM "$pid" 2>/dev/null || true
   done
   # Gone before this returns, so a desktop started next never meets a server still closing.
-  while read -r pid; do wait_gone "$pid"; done <"$pids"
+  # An X server caught in a reset can miss the TERM; it must not outlive its desktop.
+  while read -r pid; do
+    wait_gone "$pid" || kill -KILL "$pid" 2>/dev/null || true
+  done <"$pids"
   rm -f "$pids"
 }
 
