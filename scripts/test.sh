@@ -17,7 +17,7 @@ cmake --build --preset local -j"$jobs" --target skerrow skerrow-link-service ske
 ctest --preset dev -j"$jobs"
 # The sanitizer run skips the lint check and the package, which do not depend on the sanitizers,
 # and the end-to-end road, which runs in the dev build.
+# Under the sanitizers everything runs several times slower and in parallel; a test that fails
+# there gets one more run, and is reported as failed only if that fails too.
 ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp" \
-  # Under the sanitizers everything runs several times slower and in parallel; a test that fails
-  # there gets one more run, and is reported as failed only if that fails too.
   ctest --preset asan-ubsan -j"$jobs" -LE 'lint|package|e2e' --repeat until-pass:2 --output-on-failure
