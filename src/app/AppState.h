@@ -148,6 +148,8 @@ private:
     void scheduleExpiry(const ShareLink& link);
     void dropExpiryTimer(const QString& host);
     void removeLocal(const ShareLink& link);
+    // Stops the first link whose expiry has passed, unless another link operation runs.
+    void stopExpired();
     QList<RouteRule> activeRules() const;
     void syncTunnel();
     void handleUnauthorized();
@@ -193,6 +195,11 @@ private:
     QCoro::Task<bool> waitUntilLive(QString host, double timeout);
     QCoro::Task<> forgetCopied(QString host);
 
+    // A background step's failure on the status line. The step's next success takes that text
+    // off again, and leaves any other text there.
+    void showStepFailure(std::optional<QString>& shown, const QString& text);
+    void clearStepFailure(std::optional<QString>& shown);
+
     // Provisioning.
     void provisionIfNeeded();
     void provision();
@@ -228,6 +235,9 @@ private:
     bool didReconcile = false;
     bool reconciling = false;
     std::optional<QDateTime> lastReconcileAttempt;
+    // The status texts that a failed reconciliation and a failed tunnel start showed.
+    std::optional<QString> reconcileFailure;
+    std::optional<QString> tunnelStartFailure;
     std::optional<QDateTime> lastProvisionAttempt;
     // When the path went bad and the restarts made since.
     HealthMonitor health;

@@ -101,23 +101,43 @@ void AppState::scheduleExpiry(const ShareLink& link) {
 }
 
 void AppState::removeLocal(const ShareLink& link) {
+    // Copied first: `link` may be a record of links_, which the publish below frees.
+    const QString host = link.host;
     QList<ShareLink> kept;
     for (const ShareLink& other : links_) {
-        if (other.host != link.host)
+        if (other.host != host)
             kept.append(other);
     }
     publish(links_, kept);
-    if (liveHosts_.contains(link.host)) {
+    if (liveHosts_.contains(host)) {
         QSet<QString> live = liveHosts_;
-        live.remove(link.host);
+        live.remove(host);
         publish(liveHosts_, live);
     }
     saveLinks();
-    dropExpiryTimer(link.host);
+    dropExpiryTimer(host);
 }
 
 OverlapGuard AppState::holdBusy() {
-    return OverlapGuard(lifetime_.get(), [this](bool on) { publish(isBusy_, on); });
+    return OverlapGuard(lifetime_.get(), [this](bool on) {
+        publish(isBusy_, on);
+        // An expiry met while the operation ran had its stop dropped. Queued: the guard goes
+        // while the operation's task ends.
+        if (!on)
+            QMetaObject::invokeMethod(
+                this, [this] { stopExpired(); }, Qt::QueuedConnection);
+    });
+}
+
+void AppState::stopExpired() {
+    const QDateTime now = options_.clock();
+    const auto found = std::find_if(links_.cbegin(), links_.cend(),
+                                    [&](const ShareLink& link) { return link.expiresAt <= now; });
+    if (found == links_.cend())
+        return;
+    // Its stop ends with the flag clearing again, which stops the next one.
+    const ShareLink expired = *found;
+    kill(expired);
 }
 
 void AppState::kill(const ShareLink& link) {
@@ -173,8 +193,10 @@ void AppState::syncTunnel() {
     try {
         tunnel->start(activeRules());
     } catch (const UserFacingError& error) {
-        publish(statusMessage_, error.description());
+        showStepFailure(tunnelStartFailure, error.description());
+        return;
     }
+    clearStepFailure(tunnelStartFailure);
 }
 
 void AppState::handleUnauthorized() {

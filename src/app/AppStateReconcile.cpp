@@ -56,7 +56,7 @@ QCoro::Task<> AppState::reconcileWithServer() {
     if (failure) {
         // Tried again by a refresh at least the throttle after this attempt.
         qCCritical(stateLog).noquote() << HealthTexts::reconcileFailed(*failure);
-        publish(statusMessage_, failure);
+        showStepFailure(reconcileFailure, *failure);
         co_return;
     }
 
@@ -95,5 +95,6 @@ QCoro::Task<> AppState::reconcileWithServer() {
     for (const ShareLink& link : current)
         scheduleExpiry(link);
     didReconcile = true;
+    clearStepFailure(reconcileFailure);
     syncTunnel();
 }

@@ -45,6 +45,10 @@ void AppState::handleWake() {
         provisioner_.addPendingKills(expired);
         startDetached(killRemote(expired, wakeKillTimeout), "wake ends");
     }
+    // Timers count only the time awake: each kept link's timer is armed again from the clock.
+    const QList<ShareLink> current = links_;
+    for (const ShareLink& link : current)
+        scheduleExpiry(link);
     // After a sleep nothing is known to work.
     publish(liveHosts_, QSet<QString>{});
     health.clear();

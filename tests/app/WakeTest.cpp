@@ -54,6 +54,23 @@ TEST_F(Wake, ALinkThatExpiredDuringSleepIsDroppedQueuedAndEnded) {
     EXPECT_NE(app->tunnelSupervisor().processId(), before);
 }
 
+// Timers count only the time awake: a link due soon after a long sleep ends on time.
+TEST_F(Wake, ALinkDueShortlyAfterTheSleepEndsOnTime) {
+    const ShareLink link = mint(3000);
+    saveLinks({link});
+    const auto app = startApp();
+    ASSERT_TRUE(waitUntil([&] { return AppStateTestAccess(*app).reconciled(); }, 10s));
+    ASSERT_EQ(hostsOf(app->links()), QStringList{link.host});
+    // The machine slept until two seconds before the link's end.
+    clockAhead = QDateTime::currentDateTimeUtc().secsTo(app->links().front().expiresAt) - 2;
+    app->handleWake();
+    EXPECT_EQ(hostsOf(app->links()), QStringList{link.host});
+
+    ASSERT_TRUE(waitUntil([&] { return app->links().isEmpty(); }, 10s));
+    EXPECT_EQ(app->statusMessage(), QStringLiteral("Link expired"));
+    EXPECT_TRUE(waitUntil([&] { return linkEnds() == QStringList{killPath(link.host)}; }, 5s));
+}
+
 // The panel's Restart does what a wake does.
 TEST_F(Wake, WithNoActiveLinkTheStatusLineStaysAsItWas) {
     scanned = {row(3000, "other"), row(3001, "other")};
