@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPointer>
+#include <algorithm>
 
 namespace {
 
