@@ -100,9 +100,9 @@ public:
     // Ends the hosts at the service with all requests at once, cutting them off after
     // `timeout` seconds; hosts whose end succeeded leave the pending kills.
     QCoro::Task<> killRemote(QStringList hosts, double timeout);
-    // Ends the hosts with all requests at once and returns when every one has finished. Runs on
-    // a thread of its own and never needs the calling thread's event loop, so a caller may
-    // block on it.
+    // Ends the hosts with all requests at once and returns when every one has finished. Blocks
+    // the calling thread, which runs the ends in an event loop of its own: it needs no other
+    // thread's loop, so the quit runs it on a thread of its own while the main thread waits.
     static void killEach(const Provisioner& provisioner, const QStringList& hosts,
                          CancelToken cancel = {});
 
