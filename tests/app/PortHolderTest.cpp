@@ -64,7 +64,7 @@ TEST_F(PortHolder, TheHolderIsNamedAndTheInstallIsNotResetForIt) {
     }
     EXPECT_TRUE(calls("DELETE", QStringLiteral("/v1/install")).isEmpty());
     EXPECT_TRUE(app->configured());
-    EXPECT_EQ(hostsOf(app->links()).size(), 1);
+    EXPECT_EQ(app->links().size(), 1);
     EXPECT_EQ(app->statusMessage(), held);
 
     // Once the port is free the app's own client takes it and the text goes.
