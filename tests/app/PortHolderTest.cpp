@@ -2,7 +2,6 @@
 // before the app, holds it, so the app's client can never become ready.
 #include "LiveApp.h"
 #include "app/HealthTexts.h"
-#include "tunnel/TunnelConfig.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
