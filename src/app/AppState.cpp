@@ -8,7 +8,7 @@ AppState::AppState(Options options, QObject* parent)
       tunnel(std::make_unique<Tunnel>(provisioner_.supportDir(), options_.metricsPort,
                                       options_.router, options_.tunnelExecutable)) {
     if (!options_.scanner)
-        options_.scanner = &PortScanner::scan;
+        options_.scanner = &PortScanner::scanWithListing;
     scanPool_.setMaxThreadCount(1);
 
     configured_ = provisioner_.isProvisioned();

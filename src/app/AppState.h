@@ -5,6 +5,7 @@
 #include "app/PublicProbe.h"
 #include "app/ShareLink.h"
 #include "discovery/PortRow.h"
+#include "discovery/PortScanner.h"
 #include "platform/Clock.h"
 #include "platform/WakeObserver.h"
 #include "router/RouteRule.h"
@@ -28,8 +29,9 @@
 
 // The seams tests reach through; the app's entry uses the defaults.
 struct AppStateOptions {
-    using Scanner = std::function<std::optional<QList<PortRow>>()>;
-    // Lists the local apps; absent when the listing failed. Empty means the real port scan.
+    using Scanner = std::function<std::optional<PortScanner::ScanResult>()>;
+    // Lists the local apps and the listening ports; absent when the listing failed. Empty means
+    // the real port scan.
     Scanner scanner;
     std::chrono::milliseconds scanInterval{2000};
     Clock clock = systemClock();
@@ -98,9 +100,9 @@ public:
     // Ends the hosts at the service with all requests at once, cutting them off after
     // `timeout` seconds; hosts whose end succeeded leave the pending kills.
     QCoro::Task<> killRemote(QStringList hosts, double timeout);
-    // Ends the hosts with all requests at once and returns when every one has finished. Runs on
-    // a thread of its own and never needs the calling thread's event loop, so a caller may
-    // block on it.
+    // Ends the hosts with all requests at once and returns when every one has finished. Blocks
+    // the calling thread, which runs the ends in an event loop of its own: it needs no other
+    // thread's loop, so the quit runs it on a thread of its own while the main thread waits.
     static void killEach(const Provisioner& provisioner, const QStringList& hosts,
                          CancelToken cancel = {});
 
@@ -163,6 +165,9 @@ private:
     void probePendingLinks();
     QCoro::Task<> runProbes(OverlapGuard flag, QList<ShareLink> pending);
     void dropEnded(const QString& host);
+    // Shows another program on the metrics or router port on the status line, and takes it
+    // off again once the port is free.
+    void notePortHolders(const QList<PortScanner::Listener>& listing);
     void heal();
     QCoro::Task<> checkService(OverlapGuard flag);
 
@@ -177,7 +182,7 @@ private:
     // before SIGKILL.
     static constexpr std::chrono::milliseconds quitGrace{500};
     QStringList shutdownLocal();
-    QCoro::Task<> runReset();
+    QCoro::Task<> runReset(OverlapGuard flag);
 
     // Link operations.
     OverlapGuard holdBusy();
@@ -245,6 +250,10 @@ private:
     // Per host, since when the public path has answered "ended" without a break.
     EndedGrace endedSince;
     bool probing = false;
+    // The status text naming another program on one of our ports, while it holds it.
+    std::optional<QString> portConflict;
+    // A reset is under way: the app counts as unconfigured and installs nothing until it ends.
+    bool resetting = false;
     // The apps the log named last, so it names them again only when they change.
     QString loggedApps;
     std::unique_ptr<WakeObserver> wakeObserver;

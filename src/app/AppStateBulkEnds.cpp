@@ -2,68 +2,51 @@
 #include "app/EndAtService.h"
 #include "service/ProvisionError.h"
 
-#include <QCoroFuture>
-#include <QEventLoop>
 #include <QPointer>
 #include <QTimer>
-#include <QtConcurrent>
-#include <memory>
+#include <vector>
 
 namespace {
 
 // One end at the service; a success takes the host off the pending kills, a failure is ignored.
-QCoro::Task<> killOne(Provisioner provisioner, QString host, CancelToken cancel,
-                      std::shared_ptr<int> remaining, QEventLoop* loop) {
+QCoro::Task<> endOne(Provisioner provisioner, QString host, CancelToken cancel) {
     try {
-        QCoro::Task<> ending = endAtService(provisioner, host, cancel);
+        QCoro::Task<> ending = endAtService(provisioner, host, std::move(cancel));
         co_await ending;
         provisioner.removePendingKill(host);
     } catch (const UserFacingError&) {
     }
-    if (--*remaining == 0)
-        loop->quit();
 }
 
-// Runs the ends on a thread of its own, with its own event loop and network client, so it works
-// while the calling thread is blocked. With a time limit, the ends still in flight are cancelled
-// when it runs out.
-void runEnds(const Provisioner& provisioner, const QStringList& hosts, CancelToken cancel,
-             std::optional<std::chrono::milliseconds> limit) {
-    if (hosts.isEmpty())
-        return;
-    std::unique_ptr<QThread> worker(QThread::create([&] {
-        QEventLoop loop;
-        QTimer watchdog;
-        if (limit) {
-            watchdog.setSingleShot(true);
-            watchdog.setTimerType(Qt::PreciseTimer);
-            QObject::connect(&watchdog, &QTimer::timeout, [&] { cancel.cancel(); });
-            watchdog.start(*limit);
-        }
-        auto remaining = std::make_shared<int>(static_cast<int>(hosts.size()));
-        for (const QString& host : hosts)
-            killOne(provisioner, host, cancel, remaining, &loop);
-        if (*remaining > 0)
-            loop.exec();
-    }));
-    worker->start();
-    worker->wait();
+// Every end at once, on the calling thread's event loop; returns when all have finished.
+QCoro::Task<> endAll(Provisioner provisioner, QStringList hosts, CancelToken cancel) {
+    std::vector<QCoro::Task<>> ends;
+    ends.reserve(static_cast<std::size_t>(hosts.size()));
+    for (const QString& host : hosts)
+        ends.push_back(endOne(provisioner, host, cancel));
+    for (QCoro::Task<>& end : ends)
+        co_await end;
 }
 
 } // namespace
 
 void AppState::killEach(const Provisioner& provisioner, const QStringList& hosts,
                         CancelToken cancel) {
-    runEnds(provisioner, hosts, std::move(cancel), std::nullopt);
+    if (hosts.isEmpty())
+        return;
+    // The calling thread runs the ends in a loop of its own, so it needs no other thread's.
+    QCoro::waitFor(endAll(provisioner, hosts, std::move(cancel)));
 }
 
 QCoro::Task<> AppState::killRemote(QStringList hosts, double timeout) {
-    const Provisioner provisioner = provisioner_;
-    const auto limit =
-        std::chrono::milliseconds(static_cast<qint64>(std::max(0.0, timeout) * 1000));
-    // Awaited through a named future: GCC 12 mishandles temporaries inside co_await expressions.
-    QFuture<void> ends = QtConcurrent::run(
-        [provisioner, hosts, limit] { runEnds(provisioner, hosts, CancelToken(), limit); });
+    const CancelToken cancel;
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    watchdog.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&watchdog, &QTimer::timeout, [cancel] { cancel.cancel(); });
+    watchdog.start(std::chrono::milliseconds(static_cast<qint64>(std::max(0.0, timeout) * 1000)));
+    // Named, not temporary: GCC 12 mishandles temporaries inside co_await expressions.
+    QCoro::Task<> ends = endAll(provisioner_, std::move(hosts), cancel);
     co_await ends;
 }
 

@@ -1,10 +1,12 @@
 // Health repair: judging the whole public path each refresh and repairing it step by step.
 #include "app/AppState.h"
 #include "app/HealthTexts.h"
+#include "app/PortHolders.h"
 #include "platform/StateLog.h"
 #include "router/LinkRouter.h"
 #include "service/ProvisionError.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <algorithm>
 
@@ -42,10 +44,14 @@ QCoro::Task<> AppState::runProbes(OverlapGuard flag, QList<ShareLink> pending) {
     const OverlapGuard running = std::move(flag);
     const QPointer<QObject> alive = lifetime_.get();
     for (const ShareLink& link : pending) {
+        const quint64 client = tunnel->generation();
         QCoro::Task<Public> probe = publicStatus(link.host);
         const Public answer = co_await probe;
         if (!alive)
             co_return;
+        // The path was torn down while the probe was out: the answer is about the old one.
+        if (tunnel->generation() != client)
+            continue;
         switch (answer) {
         case Public::live:
             endedSince.forget(link.host);
@@ -74,7 +80,35 @@ void AppState::dropEnded(const QString& host) {
     publish(statusMessage_, HealthTexts::linkEnded);
 }
 
+void AppState::notePortHolders(const QList<PortScanner::Listener>& listing) {
+    QList<qint64> ours{QCoreApplication::applicationPid()};
+    for (const std::optional<pid_t> pid : {tunnel->processId(), tunnel->dyingPid()}) {
+        if (pid)
+            ours.append(*pid);
+    }
+    std::optional<QString> conflict;
+    if (configured_) {
+        if (const auto holder = PortHolders::foreignHolder(
+                listing, {tunnel->metricsPort(), linkRouter().port()}, ours))
+            conflict = HealthTexts::portHeld(holder->port, holder->command, holder->pid);
+    }
+    if (conflict == portConflict)
+        return;
+    if (portConflict && statusMessage_ == portConflict)
+        publish(statusMessage_, std::nullopt);
+    portConflict = conflict;
+    if (conflict) {
+        qCCritical(stateLog).noquote() << *conflict;
+        publish(statusMessage_, conflict);
+    }
+}
+
 void AppState::heal() {
+    // No repair frees a port another program holds; the bad period counts from its release.
+    if (portConflict) {
+        health.clear();
+        return;
+    }
     HealthObservation seen;
     seen.configured = configured_;
     seen.busy = isBusy_;

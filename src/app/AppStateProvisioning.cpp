@@ -12,7 +12,7 @@ constexpr qint64 provisioningThrottleMs = 10'000;
 } // namespace
 
 void AppState::provisionIfNeeded() {
-    if (configured_ || isProvisioning_)
+    if (configured_ || isProvisioning_ || resetting)
         return;
     const QDateTime now = options_.clock();
     if (lastProvisionAttempt && lastProvisionAttempt->msecsTo(now) < provisioningThrottleMs)

@@ -35,18 +35,22 @@ QCoro::Task<> AppState::runRefresh(OverlapGuard flag) {
     // The scan and the tools it starts run nicer than the desktop. The pool's thread comes and
     // goes, so each scan lowers the thread it runs on.
     const Scanner scanner = options_.scanner;
+    const quint64 client = tunnel->generation();
     // Named, not temporary: GCC 12 mishandles temporaries inside co_await expressions.
-    QFuture<std::optional<QList<PortRow>>> scan = QtConcurrent::run(&scanPool_, [scanner] {
+    QFuture<std::optional<PortScanner::ScanResult>> scan = QtConcurrent::run(&scanPool_, [scanner] {
         lowerCurrentThreadPriority();
         return scanner();
     });
-    std::optional<QList<PortRow>> scanned = co_await scan;
+    std::optional<PortScanner::ScanResult> scanned = co_await scan;
     if (!alive)
         co_return;
     // A failed scan keeps the rows of the last one that succeeded.
     if (scanned) {
-        publish(rows_, std::move(*scanned));
+        publish(rows_, std::move(scanned->rows));
         logAppsWhenChanged();
+        // The listing names the client of the scan's start; one started since is not in it.
+        if (tunnel->generation() == client)
+            notePortHolders(scanned->listing);
     }
     publish(isScanning_, false);
     provisionIfNeeded();
@@ -65,8 +69,10 @@ QCoro::Task<> AppState::checkReadiness() {
         publish(tunnelReady_, false);
         co_return;
     }
+    const quint64 client = tunnel->generation();
     const bool ready = co_await tunnel->isReady();
-    if (!alive)
+    // An answer from a client stopped meanwhile says nothing about the one that runs now.
+    if (!alive || tunnel->generation() != client)
         co_return;
     publish(tunnelReady_, ready);
     if (!ready && !liveHosts_.isEmpty())

@@ -156,11 +156,12 @@ QCoro::Task<bool> AppState::waitUntilLive(QString host, double timeout) {
     const QDateTime deadline =
         options_.clock().addMSecs(static_cast<qint64>(std::max(0.0, timeout) * 1000.0));
     while (options_.clock() < deadline) {
+        const quint64 client = tunnel->generation();
         QCoro::Task<Public> checking = PublicProbe::publicStatus(host);
         const Public status = co_await checking;
         if (!alive)
             co_return false;
-        if (status == Public::live) {
+        if (status == Public::live && tunnel->generation() == client) {
             markLive(host);
             co_return true;
         }

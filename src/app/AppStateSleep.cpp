@@ -106,11 +106,18 @@ void AppState::suspendForSystemQuit() {
 }
 
 void AppState::reset() {
-    startDetached(runReset(), "reset");
+    if (resetting)
+        return;
+    startDetached(runReset(OverlapGuard(lifetime_.get(), [this](bool on) { resetting = on; })),
+                  "reset");
 }
 
-QCoro::Task<> AppState::runReset() {
+QCoro::Task<> AppState::runReset(OverlapGuard flag) {
+    const OverlapGuard running = std::move(flag);
     const QPointer<QObject> alive = lifetime_.get();
+    // Unconfigured from the first step: no refresh relaunches the client on the credentials
+    // being deleted, and no share mints on the install being deleted.
+    publish(configured_, false);
     const QStringList hosts = shutdownLocal();
     if (!hosts.isEmpty()) {
         co_await killRemote(hosts, resetKillTimeout);
@@ -126,6 +133,5 @@ QCoro::Task<> AppState::runReset() {
     if (!alive)
         co_return;
     provisioner_.clearLocal();
-    publish(configured_, false);
     publish(statusMessage_, std::nullopt);
 }

@@ -52,4 +52,12 @@ QString reconcileFailed(const QString& reason) {
     return QStringLiteral("reconcile failed: %1").arg(reason);
 }
 
+QString portHeld(qint64 port, const QString& command, qint64 pid) {
+    const QString holder = command.isEmpty() ? QStringLiteral("another program") : command;
+    return QStringLiteral("Port %1 in use by %2 (pid %3) \u2014 waiting\u2026")
+        .arg(port)
+        .arg(holder)
+        .arg(pid);
+}
+
 } // namespace HealthTexts

@@ -22,5 +22,7 @@ QString rejected();
 QString offline(const QString& reason);
 QString endedDropping(const QString& host);
 QString reconcileFailed(const QString& reason);
+// Another program holds one of our ports; `command` may be empty.
+QString portHeld(qint64 port, const QString& command, qint64 pid);
 
 } // namespace HealthTexts

@@ -1,21 +1,9 @@
 #include "app/Reconciliation.h"
 
+#include "app/Instant.h"
+
 #include <QMultiHash>
 #include <QSet>
-#include <algorithm>
-#include <cmath>
-
-namespace {
-
-// The service counts milliseconds since 1970. A value beyond any real date is held at the edge
-// of the representable range instead of overflowing the conversion.
-QDateTime fromServiceMilliseconds(double milliseconds) {
-    constexpr double limit = 9.0e15; // about 285,000 years either way
-    const double bounded = std::isnan(milliseconds) ? 0.0 : std::clamp(milliseconds, -limit, limit);
-    return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(bounded), Qt::UTC);
-}
-
-} // namespace
 
 Reconciliation Reconciliation::merge(const QList<ShareLink>& local,
                                      const QList<RemoteLink>& remote) {
@@ -37,9 +25,12 @@ Reconciliation Reconciliation::merge(const QList<ShareLink>& local,
             result.orphans.append(link.host);
             continue;
         }
-        const QDateTime expiresAt = fromServiceMilliseconds(link.expiresAt);
+        // An expiry that is no instant leaves the link the one it had.
+        const std::optional<QDateTime> expiresAt = Instant::fromMsecsSinceEpoch(link.expiresAt);
+        if (!expiresAt)
+            continue;
         for (const qsizetype index : matches)
-            result.kept[index].expiresAt = expiresAt;
+            result.kept[index].expiresAt = *expiresAt;
     }
     return result;
 }

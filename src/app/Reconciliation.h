@@ -8,7 +8,8 @@
 
 // The local links merged with the service's list of them.
 struct Reconciliation {
-    // The local links the service still holds, in local order, with the service's expiry.
+    // The local links the service still holds, in local order, with the service's expiry (their
+    // own when the service's is no instant).
     QList<ShareLink> kept;
     // Hosts the service holds that no kept link has, in the service's order: to be ended there.
     QStringList orphans;

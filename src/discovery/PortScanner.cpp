@@ -134,11 +134,15 @@ std::optional<PortRow> buildRow(const Listener& listener, const std::optional<Po
 QList<Listener> parseListenPorts(const QString& output) {
     QList<Listener> listeners;
     qint64 pid = 0;
+    QString command;
     for (const QStringView line : QStringView(output).split(u'\n', Qt::SkipEmptyParts)) {
         const QChar code = line.front();
         const QStringView value = line.mid(1);
         if (code == u'p') {
             pid = parseDecimal(value).value_or(0);
+            command.clear();
+        } else if (code == u'c') {
+            command = value.toString();
         } else if (code == u'n') {
             const qsizetype colon = value.lastIndexOf(u':');
             if (colon < 0)
@@ -149,7 +153,7 @@ QList<Listener> parseListenPorts(const QString& output) {
             const bool seen = std::any_of(listeners.cbegin(), listeners.cend(),
                                           [&](const Listener& l) { return l.port == *port; });
             if (!seen)
-                listeners.append({pid, *port});
+                listeners.append({pid, *port, command});
         }
     }
     return listeners;
@@ -235,6 +239,13 @@ QList<PortRow> selectRows(const QList<PortRow>& rows) {
 }
 
 std::optional<QList<PortRow>> scan() {
+    std::optional<ScanResult> scanned = scanWithListing();
+    if (!scanned)
+        return std::nullopt;
+    return std::move(scanned->rows);
+}
+
+std::optional<ScanResult> scanWithListing() {
     const std::optional<QList<Listener>> listing = listenPorts();
     if (!listing)
         return std::nullopt;
@@ -249,7 +260,7 @@ std::optional<QList<PortRow>> scan() {
         if (std::optional<PortRow> row = buildRow(listener, previous))
             rows.append(std::move(*row));
     }
-    return selectRows(rows);
+    return ScanResult(selectRows(rows), *listing);
 }
 
 } // namespace PortScanner

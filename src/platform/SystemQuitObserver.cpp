@@ -5,6 +5,7 @@
 #include "platform/FourCC.h"
 #include "platform/Logind.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <unistd.h>
 
@@ -22,8 +23,12 @@ const QString automaticSession = QStringLiteral("auto");
 
 SystemQuitObserver::SystemQuitObserver(const QDBusConnection& bus, QObject* parent)
     : QObject(parent), bus_(bus) {
-    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        connect(gui, &QGuiApplication::commitDataRequest, this, [this] { sessionEnding_ = true; });
+    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        connect(gui, &QGuiApplication::commitDataRequest, this,
+                [this] { commitRequested_ = true; });
+        // The session manager's quit reaches the application as a quit event from the platform.
+        gui->installEventFilter(this);
+    }
     if (!bus_.isConnected())
         return;
     manager_ = new LogindManagerProxy(Logind::service, Logind::managerPath, bus_, this);
@@ -41,6 +46,13 @@ std::optional<quint32> SystemQuitObserver::quitReason() const {
     if (sessionEnding_ || sessionClosing())
         return logoutReason;
     return std::nullopt;
+}
+
+bool SystemQuitObserver::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit &&
+        event->spontaneous() && commitRequested_)
+        sessionEnding_ = true;
+    return QObject::eventFilter(watched, event);
 }
 
 bool SystemQuitObserver::sessionClosing() const {

@@ -11,7 +11,7 @@ LinkRouter* sharedRouter = nullptr;
 } // namespace
 
 LinkRouter::LinkRouter(quint16 port, Clock clock, ConnectionLimits limits)
-    : core_(new RouterCore(port, std::move(clock), limits)) {
+    : port_(port), core_(new RouterCore(port, std::move(clock), limits)) {
     thread_.setObjectName(QStringLiteral("skerrow.router"));
     core_->moveToThread(&thread_);
     // Deleting the core on its own thread closes every listener and connection there.

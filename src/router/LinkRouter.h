@@ -39,11 +39,14 @@ public:
     // Drops every route and stops listening; visitor entries stay.
     void stop();
     bool isListening();
+    // The port it listens on while it has routes.
+    quint16 port() const { return port_; }
     Visitors visitors(const QString& host);
 
 private:
     template <typename F> void onRouterThread(F&& work);
 
+    quint16 port_;
     QThread thread_;
     RouterCore* core_;
 };

@@ -77,6 +77,9 @@ public:
     std::optional<pid_t> processId() const;
     // The process sent SIGTERM last; cleared when start() goes on to launch.
     std::optional<pid_t> dyingPid() const { return dyingPid_; }
+    // Counts the launches and stops. An answer got while the count was lower is about a client
+    // (or a router) that has gone since.
+    quint64 generation() const { return generation_; }
 
     // The executable to launch: the helper installed next to the app, then the usual install
     // places, then the first "cloudflared" on PATH, else the bare name.
@@ -113,4 +116,5 @@ private:
     UniqueFd logFileHandle_;
     LinkRouter* router_;
     std::optional<QString> executable_;
+    quint64 generation_ = 0;
 };

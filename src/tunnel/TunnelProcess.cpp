@@ -113,6 +113,7 @@ void Tunnel::start(const QList<RouteRule>& rules) {
                              supportDir_, log.get());
 
     process_ = std::move(child);
+    ++generation_;
     logFileHandle_ = std::move(log);
     writePidfile(process_->pid());
 }
@@ -137,6 +138,7 @@ UniqueFd Tunnel::openEmptyLog() const {
 
 void Tunnel::stop() {
     router().stop();
+    ++generation_;
     if (!process_)
         return;
     std::shared_ptr<ChildProcess> child = std::move(process_);

@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <atomic>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -37,14 +38,19 @@ protected:
     std::unique_ptr<AppState>
     startApp(std::chrono::milliseconds scanInterval = std::chrono::seconds(2)) {
         AppState::Options options;
-        options.scanner = [this] { return scanned; };
+        options.scanner = [this] {
+            ++scans;
+            return PortScanner::ScanResult(scanned, listPorts ? PortScanner::listenPorts().value_or(
+                                                                    QList<PortScanner::Listener>{})
+                                                              : QList<PortScanner::Listener>{});
+        };
         options.scanInterval = scanInterval;
         options.clock = [this] { return QDateTime::currentDateTimeUtc().addSecs(clockAhead); };
         options.supportDir = provisioner.supportDir();
         options.apiBase = provisioner.apiBase();
         options.router = appRouter;
         options.tunnelExecutable = tunnelExecutable;
-        options.metricsPort = freePort();
+        options.metricsPort = metricsPort ? *metricsPort : freePort();
         options.systemBus = systemBus;
         return std::make_unique<AppState>(std::move(options));
     }
@@ -113,6 +119,12 @@ protected:
     // The app's router: one on a free port, unless a test needs public requests to arrive.
     LinkRouter* appRouter = &router;
     QList<PortRow> scanned;
+    // Whether the scans also hand over the machine's real port listing.
+    bool listPorts = false;
+    // How many scans have started.
+    std::atomic<int> scans{0};
+    // Empty means a free port.
+    std::optional<quint16> metricsPort;
     qint64 clockAhead = 0;
     QString tunnelExecutable = QStringLiteral(SKERROW_TUNNEL_CLIENT_PATH);
     std::optional<QDBusConnection> systemBus;

@@ -3,6 +3,7 @@
 #include "support/Printers.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -71,18 +72,22 @@ TEST(Reconciliation, MergesTheLocalLinksWithTheServicesList) {
 TEST(Reconciliation, KeptLinksTakeTheServicesExpiryAndKeepTheirOwnFields) {
     ShareLink mine = local("a", "blog");
     mine.port = 4000;
-    const double remoteMs = 1'900'000'000'123.0;
+    // Read by the same rule as a minted link's expiry: rounded to the millisecond.
+    const double remoteMs = 1'900'000'000'123.6;
     const Reconciliation result = Reconciliation::merge({mine}, {remote("a", remoteMs)});
     ASSERT_EQ(result.kept.size(), 1);
-    EXPECT_EQ(result.kept[0].expiresAt.toMSecsSinceEpoch(), 1'900'000'000'123);
+    EXPECT_EQ(result.kept[0].expiresAt.toMSecsSinceEpoch(), 1'900'000'000'124);
     EXPECT_EQ(result.kept[0].port, 4000);
     EXPECT_EQ(result.kept[0].project, QStringLiteral("blog"));
+}
 
-    // An absurd expiry from the service is held in range, not overflowed.
-    const Reconciliation absurd = Reconciliation::merge({mine}, {remote("a", 1e300)});
-    ASSERT_EQ(absurd.kept.size(), 1);
-    EXPECT_TRUE(absurd.kept[0].expiresAt.isValid());
-    EXPECT_GT(absurd.kept[0].expiresAt, localExpiry);
+TEST(Reconciliation, AnExpiryThatIsNoInstantKeepsTheLinksOwn) {
+    for (const double absurd : {1e300, -1e300, std::numeric_limits<double>::quiet_NaN(),
+                                std::numeric_limits<double>::infinity()}) {
+        const Reconciliation result = Reconciliation::merge({local("a")}, {remote("a", absurd)});
+        ASSERT_EQ(result.kept.size(), 1) << absurd;
+        EXPECT_EQ(result.kept[0].expiresAt, localExpiry) << absurd;
+    }
 }
 
 } // namespace

@@ -17,15 +17,20 @@ TEST(Discovery, ParsesListingLines) {
     const ListingCase cases[] = {
         {"one record per port across address families",
          "p123\ncnode\nn[::1]:5173\nn*:5173\n",
-         {{123, 5173}}},
-        {"address before any pid is ignored", "n*:3000\np9\nn127.0.0.1:3001\n", {{9, 3001}}},
+         {{123, 5173, QStringLiteral("node")}}},
+        {"each process has its own command name",
+         "p7\nccloudflared\nn127.0.0.1:20241\np8\nn*:20242\np9\ncnginx\nn*:8080\n",
+         {{7, 20241, QStringLiteral("cloudflared")},
+          {8, 20242, {}},
+          {9, 8080, QStringLiteral("nginx")}}},
+        {"address before any pid is ignored", "n*:3000\np9\nn127.0.0.1:3001\n", {{9, 3001, {}}}},
         {"no colon, nothing after it, out of range", "p5\nnlocalhost\nn*:\nn*:65536\nn*:0\n", {}},
-        {"pid that is not a number resets to 0", "p5\nn*:3000\npabc\nn*:3001\n", {{5, 3000}}},
-        {"signed pid and skipped empty lines", "p+42\n\n\nf7\nn127.0.0.1:8080\n", {{42, 8080}}},
-        {"port that is not decimal", "p5\nn*:30a0\nn*:-3\nn[::]:4000\n", {{5, 4000}}},
+        {"pid that is not a number resets to 0", "p5\nn*:3000\npabc\nn*:3001\n", {{5, 3000, {}}}},
+        {"signed pid and skipped empty lines", "p+42\n\n\nf7\nn127.0.0.1:8080\n", {{42, 8080, {}}}},
+        {"port that is not decimal", "p5\nn*:30a0\nn*:-3\nn[::]:4000\n", {{5, 4000, {}}}},
         {"each pid owns the ports after it",
          "p1\nn*:1111\np2\nn*:2222\nn*:1111\n",
-         {{1, 1111}, {2, 2222}}},
+         {{1, 1111, {}}, {2, 2222, {}}}},
     };
     for (const ListingCase& c : cases)
         EXPECT_EQ(parseListenPorts(QString::fromUtf8(c.output)), c.expected) << c.name;
