@@ -137,8 +137,7 @@ void AppState::stopExpired() {
     if (found == links_.cend())
         return;
     // Its stop ends with the flag clearing again, which stops the next one.
-    const ShareLink expired = *found;
-    kill(expired);
+    kill(*found);
 }
 
 void AppState::kill(const ShareLink& link) {

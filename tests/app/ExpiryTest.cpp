@@ -61,7 +61,7 @@ TEST_F(Expiry, EveryLinkTheServiceGivesAPassedExpiryIsStopped) {
     for (const ShareLink& link : saved)
         ends.append(killPath(link.host));
     EXPECT_EQ(sorted(linkEnds()), sorted(ends));
-    EXPECT_TRUE(linksFile() == QByteArray("[]"));
+    EXPECT_EQ(linksFile(), QByteArray("[]"));
 }
 
 } // namespace
