@@ -219,7 +219,8 @@ TEST_F(RequestTest, EveryStatusIsAnAnswerNotATransportFailure) {
 }
 
 TEST_F(RequestTest, TransportFailureKeepsThePlatformsErrorAndDescription) {
-    const QString base = QStringLiteral("http://127.0.0.1:") + QString::number(closedPort());
+    const ClosedPort closed;
+    const QString base = QStringLiteral("http://127.0.0.1:") + QString::number(closed.port());
     writeInstall();
     const auto outcome = settle(Provisioner(dir, base).links());
     const auto error = outcome.errorAs<TransportError>();

@@ -1,9 +1,16 @@
 #include "TestServer.h"
 
+#include "service/HttpExchange.h"
+
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QHash>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QUrl>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -174,10 +181,29 @@ bool TestServer::waitForRequests(qsizetype count, int timeoutMs) const {
     return true;
 }
 
-quint16 closedPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
+ClosedPort::ClosedPort() {
+    socket_.bind(QHostAddress::LocalHost, 0);
 }
+
+namespace {
+
+// Qt's HTTP thread frees each finished request through calls it queues to itself. When a test's
+// process ends right after a request, the application's end can stop that thread before it ran
+// them, and the leak check reports what they would have freed. A synchronous request is handled
+// after everything queued before it, so one last request lets the thread finish its work.
+class FinishNetworkWork : public ::testing::Environment {
+public:
+    void TearDown() override {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        const ClosedPort closed;
+        QNetworkRequest request(
+            QUrl(QStringLiteral("http://127.0.0.1:") + QString::number(closed.port())));
+        request.setAttribute(QNetworkRequest::SynchronousRequestAttribute, true);
+        delete threadNetworkManager().get(request);
+    }
+};
+
+[[maybe_unused]] const auto* const finishNetworkWork =
+    ::testing::AddGlobalTestEnvironment(new FinishNetworkWork);
+
+} // namespace

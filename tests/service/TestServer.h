@@ -5,6 +5,7 @@
 #include <QMutex>
 #include <QPair>
 #include <QString>
+#include <QTcpSocket>
 #include <QThread>
 #include <QWaitCondition>
 
@@ -69,5 +70,13 @@ private:
     quint16 port_ = 0;
 };
 
-// A loopback port on which nothing listens (bound once, then released).
-quint16 closedPort();
+// A loopback port on which nothing listens: bound but never listening for the object's life, so
+// connections to it are refused and no server elsewhere is given the port meanwhile.
+class ClosedPort {
+public:
+    ClosedPort();
+    quint16 port() const { return socket_.localPort(); }
+
+private:
+    QTcpSocket socket_;
+};
