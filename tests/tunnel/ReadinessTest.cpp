@@ -21,7 +21,7 @@ TEST(ReadinessTest, NothingListeningOrNoAnswerGivesNothingQuickly) {
     hung.setMode(TestServer::Mode::silent);
     const Tunnel waiting(std::nullopt, hung.port());
     EXPECT_FALSE(await(waiting.metrics(QStringLiteral("/ready"))));
-    // The client gave up before the server's thread need have read the request.
+    // The client may give up before the server's thread has read the request.
     EXPECT_TRUE(hung.waitForRequests(1));
 
     TestServer garbled;
