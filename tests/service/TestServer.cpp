@@ -1,16 +1,9 @@
 #include "TestServer.h"
 
-#include "service/HttpExchange.h"
-
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QHash>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QUrl>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -62,8 +55,12 @@ private:
     void accept() {
         while (QTcpSocket* socket = server_.nextPendingConnection()) {
             socket->setParent(this);
+            owner_.countConnection(+1);
             connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+                owner_.countConnection(-1);
+                socket->deleteLater();
+            });
         }
     }
 
@@ -161,6 +158,16 @@ void TestServer::record(const RecordedRequest& request) {
     arrived_.wakeAll();
 }
 
+void TestServer::countConnection(int change) {
+    const QMutexLocker locker(&mutex_);
+    openConnections_ += change;
+}
+
+qsizetype TestServer::openConnections() const {
+    const QMutexLocker locker(&mutex_);
+    return openConnections_;
+}
+
 QList<RecordedRequest> TestServer::requests() const {
     const QMutexLocker locker(&mutex_);
     return requests_;
@@ -184,26 +191,3 @@ bool TestServer::waitForRequests(qsizetype count, int timeoutMs) const {
 ClosedPort::ClosedPort() {
     socket_.bind(QHostAddress::LocalHost, 0);
 }
-
-namespace {
-
-// Qt's HTTP thread frees each finished request through calls it queues to itself. When a test's
-// process ends right after a request, the application's end can stop that thread before it ran
-// them, and the leak check reports what they would have freed. A synchronous request is handled
-// after everything queued before it, so one last request lets the thread finish its work.
-class FinishNetworkWork : public ::testing::Environment {
-public:
-    void TearDown() override {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        const ClosedPort closed;
-        QNetworkRequest request(
-            QUrl(QStringLiteral("http://127.0.0.1:") + QString::number(closed.port())));
-        request.setAttribute(QNetworkRequest::SynchronousRequestAttribute, true);
-        delete threadNetworkManager().get(request);
-    }
-};
-
-[[maybe_unused]] const auto* const finishNetworkWork =
-    ::testing::AddGlobalTestEnvironment(new FinishNetworkWork);
-
-} // namespace

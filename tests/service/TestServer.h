@@ -50,6 +50,8 @@ public:
     qsizetype requestCount() const;
     // Blocks the calling thread (no event loop needed) until count requests have arrived.
     bool waitForRequests(qsizetype count, int timeoutMs = 10'000) const;
+    // Connections accepted and not yet closed by either side.
+    qsizetype openConnections() const;
 
 private:
     friend class TestListener;
@@ -60,10 +62,12 @@ private:
     };
     Script script() const;
     void record(const RecordedRequest& request);
+    void countConnection(int change);
 
     mutable QMutex mutex_;
     mutable QWaitCondition arrived_;
     QList<RecordedRequest> requests_;
+    qsizetype openConnections_ = 0;
     Script script_{Mode::answer, 200, {}};
     QThread thread_;
     TestListener* listener_ = nullptr;
