@@ -170,8 +170,9 @@ TEST_F(DeleteInstallTest, SuccessAnd401ClearButOtherStatusesAndFailuresKeepEvery
     for (const QString& name : removed + kept)
         EXPECT_TRUE(exists(name)) << name.toStdString();
 
+    const ClosedPort closed;
     const Provisioner unreachable(dir, QStringLiteral("http://127.0.0.1:") +
-                                           QString::number(closedPort()));
+                                           QString::number(closed.port()));
     EXPECT_TRUE(settle(unreachable.deleteInstall()).errorAs<TransportError>());
     for (const QString& name : removed + kept)
         EXPECT_TRUE(exists(name)) << name.toStdString();

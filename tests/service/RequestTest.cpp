@@ -219,7 +219,8 @@ TEST_F(RequestTest, EveryStatusIsAnAnswerNotATransportFailure) {
 }
 
 TEST_F(RequestTest, TransportFailureKeepsThePlatformsErrorAndDescription) {
-    const QString base = QStringLiteral("http://127.0.0.1:") + QString::number(closedPort());
+    const ClosedPort closed;
+    const QString base = QStringLiteral("http://127.0.0.1:") + QString::number(closed.port());
     writeInstall();
     const auto outcome = settle(Provisioner(dir, base).links());
     const auto error = outcome.errorAs<TransportError>();
@@ -262,17 +263,23 @@ TEST_F(RequestTest, UnformableUrlAndNonHttpAnswerAreStatusZero) {
 TEST_F(RequestTest, CancellingAbortsTheRequestInFlight) {
     writeInstall();
     server.setMode(TestServer::Mode::silent);
+
+    // A token cancelled beforehand fails the request at once.
+    const CancelToken early;
+    early.cancel();
+    EXPECT_TRUE(settle(provisioner.kill(QStringLiteral("h"), early)).errorAs<TransportError>());
+
     const CancelToken token;
     auto task = provisioner.links(token);
-    ASSERT_TRUE(waitUntil([&] { return server.requestCount() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return server.requestCount() >= 1; }));
     token.cancel();
     const auto outcome = settle(std::move(task));
     ASSERT_TRUE(outcome.errorAs<TransportError>());
     EXPECT_EQ(outcome.errorAs<TransportError>()->code(), QNetworkReply::OperationCanceledError);
 
-    // A token cancelled beforehand fails the request at once.
-    const auto late = settle(provisioner.kill(QStringLiteral("h"), token));
-    EXPECT_TRUE(late.errorAs<TransportError>());
+    // Qt's network thread closes the aborted connection after it has handled everything queued
+    // before, so the process does not end with that work still waiting there.
+    EXPECT_TRUE(waitUntil([&] { return server.openConnections() == 0; }));
 }
 
 // The quit path: the ends run on a worker thread with its own event loop while the main thread

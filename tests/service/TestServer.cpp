@@ -55,8 +55,12 @@ private:
     void accept() {
         while (QTcpSocket* socket = server_.nextPendingConnection()) {
             socket->setParent(this);
+            owner_.countConnection(+1);
             connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+                owner_.countConnection(-1);
+                socket->deleteLater();
+            });
         }
     }
 
@@ -154,6 +158,16 @@ void TestServer::record(const RecordedRequest& request) {
     arrived_.wakeAll();
 }
 
+void TestServer::countConnection(int change) {
+    const QMutexLocker locker(&mutex_);
+    openConnections_ += change;
+}
+
+qsizetype TestServer::openConnections() const {
+    const QMutexLocker locker(&mutex_);
+    return openConnections_;
+}
+
 QList<RecordedRequest> TestServer::requests() const {
     const QMutexLocker locker(&mutex_);
     return requests_;
@@ -174,10 +188,6 @@ bool TestServer::waitForRequests(qsizetype count, int timeoutMs) const {
     return true;
 }
 
-quint16 closedPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
+ClosedPort::ClosedPort() {
+    socket_.bind(QHostAddress::LocalHost, 0);
 }

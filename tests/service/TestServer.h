@@ -5,6 +5,7 @@
 #include <QMutex>
 #include <QPair>
 #include <QString>
+#include <QTcpSocket>
 #include <QThread>
 #include <QWaitCondition>
 
@@ -49,6 +50,8 @@ public:
     qsizetype requestCount() const;
     // Blocks the calling thread (no event loop needed) until count requests have arrived.
     bool waitForRequests(qsizetype count, int timeoutMs = 10'000) const;
+    // Connections accepted and not yet closed by either side.
+    qsizetype openConnections() const;
 
 private:
     friend class TestListener;
@@ -59,15 +62,25 @@ private:
     };
     Script script() const;
     void record(const RecordedRequest& request);
+    void countConnection(int change);
 
     mutable QMutex mutex_;
     mutable QWaitCondition arrived_;
     QList<RecordedRequest> requests_;
+    qsizetype openConnections_ = 0;
     Script script_{Mode::answer, 200, {}};
     QThread thread_;
     TestListener* listener_ = nullptr;
     quint16 port_ = 0;
 };
 
-// A loopback port on which nothing listens (bound once, then released).
-quint16 closedPort();
+// A loopback port on which nothing listens: bound but never listening for the object's life, so
+// connections to it are refused and no server elsewhere is given the port meanwhile.
+class ClosedPort {
+public:
+    ClosedPort();
+    quint16 port() const { return socket_.localPort(); }
+
+private:
+    QTcpSocket socket_;
+};

@@ -105,15 +105,18 @@ TEST(PanelClicks, AClickThatSpansARebuildIsKept) {
     for (const char* control :
          {"quitButton", "shareSwitch:4000", "renewButton:shop-1.example.test"}) {
         Panel panel(sharingModel());
-        const QPointer<QAbstractButton> pressed = panel.find(QString::fromUtf8(control));
-        ASSERT_NE(pressed, nullptr) << control;
-        const QPoint middle = pressed->rect().center();
-        QTest::mousePress(pressed, Qt::LeftButton, {}, middle);
+        // The button is used through the raw pointer; the guard only tells whether it still
+        // lives, since each look through a QPointer may find it gone.
+        QAbstractButton* const button = panel.find(QString::fromUtf8(control));
+        ASSERT_NE(button, nullptr) << control;
+        const QPointer<QAbstractButton> pressed = button;
+        const QPoint middle = button->rect().center();
+        QTest::mousePress(button, Qt::LeftButton, {}, middle);
         panel.model.statusText = QStringLiteral("Connecting\u2026");
         panel.view->scheduleRebuild();
         QCoreApplication::processEvents();
-        ASSERT_NE(pressed, nullptr) << control << " was replaced while held";
-        QTest::mouseRelease(pressed, Qt::LeftButton, {}, middle);
+        ASSERT_FALSE(pressed.isNull()) << control << " was replaced while held";
+        QTest::mouseRelease(button, Qt::LeftButton, {}, middle);
         EXPECT_EQ(panel.calls.log.size(), 1) << control;
 
         QTRY_COMPARE(panel.view->shownModel()->statusText, panel.model.statusText);
