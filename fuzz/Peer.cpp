@@ -30,9 +30,9 @@ void send(const Descriptor& socket, QByteArrayView bytes) {
 void flood(const Descriptor& socket, qsizetype limit) {
     static const QByteArray filler(16384, 'f');
     for (qsizetype sent = 0; sent < limit;) {
-        const ssize_t n = ::send(socket.get(), filler.constData(),
-                                 static_cast<size_t>(std::min(filler.size(), limit - sent)),
-                                 MSG_NOSIGNAL);
+        const ssize_t n =
+            ::send(socket.get(), filler.constData(),
+                   static_cast<size_t>(std::min(filler.size(), limit - sent)), MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)

@@ -20,7 +20,7 @@ constexpr int maxSteps = 64;
 constexpr qsizetype floodLimit = 262144;
 
 const std::array<QByteArrayView, 8> requests{
-    "GET / HTTP/1.1\r\nX-Skerrow-Host: app.test\r\nX-Forwarded-For: 203.0.113.7\r\n\r\n",
+    "GET / HTTP/1.1\r\nX-Skerrow-Host: app.test\r\nCF-Connecting-IP: 203.0.113.7\r\n\r\n",
     "POST /form HTTP/1.1\r\nX-Skerrow-Host: app.test\r\nContent-Length: 11\r\n\r\nhello world",
     "GET /ws HTTP/1.1\r\nX-Skerrow-Host: app.test\r\nUpgrade: websocket\r\n"
     "Connection: Upgrade\r\n\r\n",
@@ -132,10 +132,12 @@ void Script::step(Input& input) {
             peer::flood(*socket, floodLimit);
             break;
         case Op::read:
-        case Op::appRead:
+        case Op::appRead: {
             // Zero reads everything there is.
-            peer::read(*socket, input.byte() == 0 ? floodLimit : 1 + which % 64);
+            const uint8_t amount = input.byte();
+            peer::read(*socket, amount == 0 ? floodLimit : amount);
             break;
+        }
         case Op::shutdown:
         case Op::appShutdown:
             peer::shutdownSending(*socket);

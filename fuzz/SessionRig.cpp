@@ -7,8 +7,8 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <array>
-#include <climits>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
@@ -40,8 +40,8 @@ quint16 portOf(const Descriptor& socket) {
 Descriptor boundOnAppHost() {
     const AppAddress address = resolveAppHost().front().withPort(0);
     Descriptor socket(::socket(address.address.ss_family, SOCK_STREAM | SOCK_NONBLOCK, 0));
-    require(bind(socket.get(), reinterpret_cast<const sockaddr*>(&address.address),
-                 address.size) == 0,
+    require(bind(socket.get(), reinterpret_cast<const sockaddr*>(&address.address), address.size) ==
+                0,
             "cannot bind on the app host");
     return socket;
 }
@@ -79,10 +79,10 @@ SessionRig::SessionRig() : appListener_(boundOnAppHost()), refusedPort_(boundOnA
     limits.maxConnections = maxConnections;
     limits.headBudget = headBudget;
     const QDateTime epoch = QDateTime::fromSecsSinceEpoch(0, Qt::UTC);
-    for (int attempt = 0; attempt < startAttempts && !(core_ && core_->isListening());
-         ++attempt) {
+    for (int attempt = 0; attempt < startAttempts && !(core_ && core_->isListening()); ++attempt) {
         routerPort_ = freeRouterPort();
-        core_ = std::make_unique<RouterCore>(routerPort_, [epoch] { return epoch; }, limits);
+        core_ = std::make_unique<RouterCore>(
+            routerPort_, [epoch] { return epoch; }, limits);
         core_->setRoutes({{QString::fromLatin1(appHost), portOf(appListener_)},
                           {QString::fromLatin1(refusedHost), portOf(refusedPort_)}});
     }
@@ -140,8 +140,7 @@ void SessionRig::checkIdle() const {
     for (int round = 0; round < settleRounds && openSockets() != idleSockets_; ++round)
         pump();
     if (openSockets() != idleSockets_) {
-        std::fprintf(stderr, "%d sockets open, %d when idle\n", openSockets(true),
-                     idleSockets_);
+        std::fprintf(stderr, "%d sockets open, %d when idle\n", openSockets(true), idleSockets_);
         require(false, "a socket outlived its connection");
     }
 
