@@ -34,9 +34,9 @@ public:
     static int openSockets(bool list = false);
     // The rig's own: its listeners and the router's.
     int idleSockets() const { return idleSockets_; }
-    // Connections still open once the script and the wind-down have run: the socket count
-    // must be back to what it was when the rig was idle, the head budget and the connection
-    // bound whole. Aborts with a message otherwise.
+    // Once every peer has gone, the router must be as it was before the input: its open
+    // sockets back to the idle count, the head budget and the connection bound whole. Aborts
+    // with a message otherwise.
     void checkIdle() const;
 
 private:
