@@ -100,24 +100,38 @@ struct HoldingApp {
     std::vector<QTcpSocket*> held;
 };
 
+// A router on a free port that serves at most `maxConnections` at once, routing "limits.test"
+// to `appPort`.
+struct BoundedRouter {
+    BoundedRouter(int maxConnections, quint16 appPort)
+        : router(port, systemClock(), [maxConnections] {
+              ConnectionLimits limits;
+              limits.maxConnections = maxConnections;
+              return limits;
+          }()) {
+        router.setRoutes({RouteRule{host, appPort}});
+    }
+    const quint16 port = routertest::freePort();
+    LinkRouter router;
+};
+
+const QByteArray ordinaryHead = requestHead({"x-skerrow-host: limits.test"});
+
 TEST(ConnectionLimits, AtTheBoundOfForwardedRequestsNewConnectionsWaitUntilOthersEnd) {
     HoldingApp holding;
-    const quint16 port = routertest::freePort();
-    ConnectionLimits limits;
-    limits.maxConnections = 2;
-    LinkRouter router(port, systemClock(), limits);
-    router.setRoutes({RouteRule{host, holding.app.port()}});
+    BoundedRouter bounded(2, holding.app.port());
+    const quint16 port = bounded.port;
 
     Client first(port);
     Client second(port);
     for (Client* client : {&first, &second})
-        client->socket.write(requestHead({"x-skerrow-host: limits.test"}));
+        client->socket.write(ordinaryHead);
     ASSERT_TRUE(waitUntil([&] { return holding.held.size() == 2; }));
     Client waiting(port);
     ASSERT_TRUE(waiting.socket.waitForConnected(5000));
-    waiting.socket.write(requestHead({"x-skerrow-host: limits.test"}));
+    waiting.socket.write(ordinaryHead);
     EXPECT_FALSE(waitUntil([&] { return holding.held.size() > 2 || waiting.closed; }, 500ms));
-    EXPECT_TRUE(router.isListening());
+    EXPECT_TRUE(bounded.router.isListening());
 
     holding.answer(0);
     ASSERT_TRUE(waitUntil([&] { return first.closed && holding.held.size() == 3; }));
@@ -132,14 +146,11 @@ TEST(ConnectionLimits, AtTheBoundOfForwardedRequestsNewConnectionsWaitUntilOther
 // forwarded requests are never given up for it.
 TEST(ConnectionLimits, AtTheBoundTheOldestUnfinishedHeadMakesRoom) {
     HoldingApp holding;
-    const quint16 port = routertest::freePort();
-    ConnectionLimits limits;
-    limits.maxConnections = 4;
-    LinkRouter router(port, systemClock(), limits);
-    router.setRoutes({RouteRule{host, holding.app.port()}});
+    BoundedRouter bounded(4, holding.app.port());
+    const quint16 port = bounded.port;
 
     Client forwarded(port);
-    forwarded.socket.write(requestHead({"x-skerrow-host: limits.test"}));
+    forwarded.socket.write(ordinaryHead);
     ASSERT_TRUE(waitUntil([&] { return holding.held.size() == 1; }));
     Client silent(port);
     Client halfHead(port);
@@ -150,11 +161,11 @@ TEST(ConnectionLimits, AtTheBoundTheOldestUnfinishedHeadMakesRoom) {
     ASSERT_TRUE(waitUntil([&] { return halfHead.socket.bytesToWrite() == 0; }));
 
     Client second(port);
-    second.socket.write(requestHead({"x-skerrow-host: limits.test"}));
+    second.socket.write(ordinaryHead);
     ASSERT_TRUE(waitUntil([&] { return holding.held.size() == 2 && silent.closed; }, 1s));
     EXPECT_TRUE(silent.received.isEmpty());
     Client third(port);
-    third.socket.write(requestHead({"x-skerrow-host: limits.test"}));
+    third.socket.write(ordinaryHead);
     ASSERT_TRUE(waitUntil([&] { return holding.held.size() == 3 && halfHead.closed; }, 1s));
     EXPECT_TRUE(halfHead.received.isEmpty());
     EXPECT_FALSE(youngerSilent.closed);
@@ -169,19 +180,17 @@ TEST(ConnectionLimits, AtTheBoundTheOldestUnfinishedHeadMakesRoom) {
 // ordinary visitor is still answered at once, not after the head time limits.
 TEST(ConnectionLimits, SilentConnectionsFarBeyondTheBoundDoNotDelayAVisitor) {
     routertest::TestApp app;
-    const quint16 port = routertest::freePort();
-    ConnectionLimits limits;
-    limits.maxConnections = 8;
-    LinkRouter router(port, systemClock(), limits);
-    router.setRoutes({RouteRule{host, app.port()}});
+    constexpr int bound = 8;
+    BoundedRouter bounded(bound, app.port());
+    const quint16 port = bounded.port;
 
     std::vector<std::unique_ptr<Client>> silent;
-    for (int i = 0; i < 25 * limits.maxConnections; ++i)
+    for (int i = 0; i < 25 * bound; ++i)
         silent.push_back(std::make_unique<Client>(port));
     ASSERT_TRUE(waitUntil([&] { return allSettled(silent); }));
 
     Client visitor(port);
-    visitor.socket.write(requestHead({"x-skerrow-host: limits.test"}));
+    visitor.socket.write(ordinaryHead);
     EXPECT_TRUE(waitUntil([&] { return visitor.closed; }, 1s));
     EXPECT_EQ(visitor.received, app.relayedResponse);
 }
