@@ -101,21 +101,16 @@ ClientSession::Send ClientSession::sendFrom(End& end, const char* bytes, qsizety
             if (errno == EINTR)
                 continue;
             if (errno == EAGAIN) {
-                waitForWritable(end);
+                end.writable = false;
                 return Send::wouldBlock;
             }
             return Send::failed;
         }
         sent += n;
         if (sent < size)
-            waitForWritable(end);
+            end.writable = false;
     }
     return Send::done;
-}
-
-void ClientSession::waitForWritable(End& end) {
-    end.writable = false;
-    poller_.watchWritable(end.socket.get());
 }
 
 void ClientSession::readHead() {
@@ -189,13 +184,12 @@ void ClientSession::connectApp() {
             app_.socket.reset();
             continue;
         }
-        // Nothing comes from the app before it has the head: its first bytes bring an event.
-        app_.readable = false;
-        // The handshake with a local app has mostly completed by the time connect returns, so
-        // the head goes at once. A socket still connecting refuses it, and then its
-        // writability, or its error, tells how the connect ended.
-        phase_ = result == 0 ? Phase::sendingHead : Phase::connecting;
-        sendHead();
+        if (result == 0) {
+            phase_ = Phase::sendingHead;
+            sendHead();
+        } else {
+            phase_ = Phase::connecting;
+        }
         return;
     }
     answer(502, QStringLiteral("origin unavailable"));
@@ -204,22 +198,15 @@ void ClientSession::connectApp() {
 void ClientSession::appConnectFailed() {
     poller_.unwatch(app_.socket.get());
     app_.socket.reset();
-    sent_ = 0;
     connectApp();
 }
 
 void ClientSession::sendHead() {
     switch (sendFrom(app_, buffer_, sent_)) {
     case Send::wouldBlock:
-        // Bytes went out, so the connection stands; otherwise the connect may still fail.
-        if (sent_ > 0)
-            phase_ = Phase::sendingHead;
         return;
     case Send::failed:
-        if (phase_ == Phase::connecting)
-            appConnectFailed();
-        else
-            answer(502, QStringLiteral("origin unavailable"));
+        answer(502, QStringLiteral("origin unavailable"));
         return;
     case Send::done:
         break;

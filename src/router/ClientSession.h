@@ -78,8 +78,6 @@ private:
     // Reads at most `bytesPerRead` bytes into `into`.
     ReadResult readSome(End& end, char* into);
     Send sendFrom(End& end, const char* bytes, qsizetype size, qsizetype& sent);
-    // A write to `end` would block: its writability is reported from now on.
-    void waitForWritable(End& end);
     Send sendFrom(End& end, const QByteArray& bytes, qsizetype& sent) {
         return sendFrom(end, bytes.constData(), bytes.size(), sent);
     }

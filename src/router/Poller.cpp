@@ -24,60 +24,33 @@ PollClient* Poller::adopt(std::unique_ptr<PollClient> client) {
     return raw;
 }
 
-namespace {
-
-constexpr quint32 readEvents = EPOLLIN | EPOLLRDHUP | EPOLLET;
-
-} // namespace
-
 bool Poller::watch(int fd, PollClient* client) {
     const quint32 generation = ++nextGeneration_;
     epoll_event event{};
-    event.events = readEvents;
+    event.events = EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLET;
     event.data.u64 = (quint64{generation} << 32) | static_cast<quint32>(fd);
     if (epoll_ctl(epoll_.get(), EPOLL_CTL_ADD, fd, &event) != 0)
         return false;
-    const auto index = static_cast<std::size_t>(fd);
-    if (index >= watches_.size())
-        watches_.resize(index + 1);
-    watches_[index] = Watch{client, generation, false};
-    client->watched_.append(fd);
+    watches_[fd] = Watch{client, generation};
+    client->watched_.push_back(fd);
     return true;
 }
 
-Poller::Watch* Poller::find(int fd) {
-    const auto index = static_cast<std::size_t>(fd);
-    if (fd < 0 || index >= watches_.size() || !watches_[index].client)
-        return nullptr;
-    return &watches_[index];
-}
-
-void Poller::watchWritable(int fd) {
-    Watch* watch = find(fd);
-    if (!watch || watch->writable)
-        return;
-    watch->writable = true;
-    epoll_event event{};
-    event.events = readEvents | EPOLLOUT;
-    event.data.u64 = (quint64{watch->generation} << 32) | static_cast<quint32>(fd);
-    epoll_ctl(epoll_.get(), EPOLL_CTL_MOD, fd, &event);
-}
-
 void Poller::unwatch(int fd) {
-    Watch* watch = find(fd);
-    if (!watch)
+    const auto watch = watches_.find(fd);
+    if (watch == watches_.end())
         return;
-    watch->client->watched_.removeAll(fd);
-    *watch = Watch{};
+    std::erase(watch->second.client->watched_, fd);
+    watches_.erase(watch);
     epoll_ctl(epoll_.get(), EPOLL_CTL_DEL, fd, nullptr);
 }
 
 void Poller::retire(PollClient* client) {
     // The client closes its descriptors itself, which takes them out of the epoll set.
     for (const int fd : client->watched_) {
-        Watch* watch = find(fd);
-        if (watch && watch->client == client)
-            *watch = Watch{};
+        const auto watch = watches_.find(fd);
+        if (watch != watches_.end() && watch->second.client == client)
+            watches_.erase(watch);
     }
     client->watched_.clear();
     auto owned = clients_.find(client);
@@ -96,10 +69,10 @@ void Poller::dispatch() {
     for (int i = 0; i < ready; ++i) {
         const int fd = static_cast<int>(events[i].data.u64 & 0xffffffffu);
         const auto generation = static_cast<quint32>(events[i].data.u64 >> 32);
-        const Watch* watch = find(fd);
-        if (!watch || watch->generation != generation)
+        const auto watch = watches_.find(fd);
+        if (watch == watches_.end() || watch->second.generation != generation)
             continue;
-        watch->client->onEvents(fd, events[i].events);
+        watch->second.client->onEvents(fd, events[i].events);
     }
     dispatching_ = false;
     retired_.clear();

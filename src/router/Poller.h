@@ -3,7 +3,6 @@
 #include "router/Descriptor.h"
 
 #include <QObject>
-#include <QVarLengthArray>
 #include <QtGlobal>
 #include <memory>
 #include <unordered_map>
@@ -20,15 +19,13 @@ public:
 
 private:
     friend class Poller;
-    // The descriptors the poller reports to this client, so retiring it forgets them all. A
-    // connection has two at most, kept without an allocation.
-    QVarLengthArray<int, 2> watched_;
+    // The descriptors the poller reports to this client, so retiring it forgets them all.
+    std::vector<int> watched_;
 };
 
 // One epoll set for all the router's sockets, fed to the thread's Qt event loop through a single
-// socket notifier. Descriptors are watched edge-triggered, so a socket costs one registration
-// for its whole life and at most one change: it is watched for writability only once a write to
-// it has blocked, which spares a wake-up for every fresh socket's writability.
+// socket notifier. Descriptors are watched edge-triggered for reading and writing at once, so a
+// connection costs one registration for its whole life and no further epoll or notifier calls.
 //
 // The poller owns its clients. A client is retired (destroyed) only after the batch of events
 // being dispatched, so an event later in the same batch never reaches a destroyed client.
@@ -41,12 +38,8 @@ public:
     bool isValid() const { return notifier_ != nullptr; }
 
     PollClient* adopt(std::unique_ptr<PollClient> client);
-    // Starts reporting `fd`'s readability, and its errors, to `client`; false when epoll
-    // refuses it.
+    // Starts reporting `fd`'s readiness to `client`; false when epoll refuses it.
     bool watch(int fd, PollClient* client);
-    // Reports `fd`'s writability from now on as well: call when a write would block. The event
-    // follows at once if it has become writable meanwhile.
-    void watchWritable(int fd);
     // Stops reporting `fd`; call before closing it.
     void unwatch(int fd);
     // Stops every descriptor of `client` and destroys it once the current batch is over.
@@ -56,20 +49,17 @@ private:
     static constexpr int maxEventsPerBatch = 256;
 
     struct Watch {
-        PollClient* client = nullptr;
-        quint32 generation = 0;
-        bool writable = false;
+        PollClient* client;
+        quint32 generation;
     };
 
     void dispatch();
-    Watch* find(int fd);
 
     Descriptor epoll_;
     QSocketNotifier* notifier_ = nullptr;
-    // Indexed by descriptor number, which the kernel keeps dense. A generation number per
-    // registration tells a stale event for a descriptor number that was closed and reused
-    // within one batch from an event for its new owner.
-    std::vector<Watch> watches_;
+    // A generation number per registration tells a stale event for a descriptor number that
+    // was closed and reused within one batch from an event for its new owner.
+    std::unordered_map<int, Watch> watches_;
     quint32 nextGeneration_ = 0;
     std::unordered_map<PollClient*, std::unique_ptr<PollClient>> clients_;
     std::vector<std::unique_ptr<PollClient>> retired_;

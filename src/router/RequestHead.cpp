@@ -1,7 +1,7 @@
 #include "router/RequestHead.h"
 
 #include <QByteArrayView>
-#include <QVarLengthArray>
+#include <QList>
 
 namespace RequestHead {
 namespace {
@@ -54,8 +54,7 @@ Decision decide(const QByteArray& buffer, const RouteLookup& lookup, qsizetype s
     if (!head.isValidUtf8())
         return reply(400, QStringLiteral("bad headers"));
 
-    // Room for the lines of an ordinary head without an allocation.
-    QVarLengthArray<QByteArrayView, 32> lines;
+    QList<QByteArrayView> lines;
     for (qsizetype start = 0;;) {
         const qsizetype next = head.indexOf(lineBreak, start);
         if (next < 0) {
