@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Router benchmark: wrk on loopback, one request per connection, small and 1 MiB responses,
-# three ways in the same run: the app directly, through LinkRouter, and through HAProxy routing
-# by the same header to the same app. Prints requests/s and p99 latency, and their ratios
-# against the direct figure and against HAProxy.
+# one and 16 connections, three ways in the same run: the app directly, through LinkRouter, and
+# through HAProxy routing by the same header to the same app. The ways take turns over three
+# rounds, so a change in the machine's load touches all of them alike; each figure is the median
+# of its three rounds. Prints requests/s and p99 latency, and their ratios against the direct
+# figure and against HAProxy.
 #
 # usage: run-router-bench.sh <dir with skerrow_bench_app and skerrow_bench_router> [seconds]
+#                            [sizes, default "small large"]
 set -euo pipefail
 bin=${1:?directory of the benchmark executables}
-seconds=${2:-6}
-connections=32
+seconds=${2:-5}
+sizes=${3:-small large}
+rounds=3
 work=$(mktemp -d)
 pids=()
 cleanup() {
@@ -73,7 +77,7 @@ LUA
 # Prints "<requests per second> <p99 in microseconds> <errors>" for one wrk run.
 measure() {
   local out
-  out=$(wrk -t1 -c"$connections" -d"${seconds}s" --latency -s "$work/headers.lua" "$1")
+  out=$(wrk -t1 -c"$2" -d"${seconds}s" --latency -s "$work/headers.lua" "$1")
   echo "$out" | awk '
     function us(v) {
       if (v ~ /us$/) return v + 0;
@@ -89,26 +93,47 @@ measure() {
 }
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
+median() { printf "%s\n" "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-printf "wrk: 1 thread, %d connections, %d s per run, one request per connection\n" \
-  "$connections" "$seconds"
-for size in small large; do
+ways=(direct router haproxy)
+declare -A ports=([direct]=$app_port [router]=$router_port [haproxy]=$haproxy_port)
+
+printf "wrk: 1 thread, %d s per run, one request per connection, median of %d rounds\n" \
+  "$seconds" "$rounds"
+for size in $sizes; do
   path=/; [ "$size" = large ] && path=/large
-  # A short warm-up of each way, so first-connection effects stay out of the figures.
-  for port in "$app_port" "$router_port" "$haproxy_port"; do
-    wrk -t1 -c4 -d1s -s "$work/headers.lua" "http://127.0.0.1:$port$path" >/dev/null
-  done
-  read -r d_rps d_p99 d_err <<<"$(measure "http://127.0.0.1:$app_port$path")"
-  read -r r_rps r_p99 r_err <<<"$(measure "http://127.0.0.1:$router_port$path")"
-  read -r h_rps h_p99 h_err <<<"$(measure "http://127.0.0.1:$haproxy_port$path")"
   label="small response"; [ "$size" = large ] && label="1 MiB response"
-  echo
-  echo "== $label =="
-  printf "%-8s %12s %12s   %s\n" way "requests/s" "p99 (us)" errors
-  printf "%-8s %12.0f %12.0f   %s\n" direct "$d_rps" "$d_p99" "$d_err"
-  printf "%-8s %12.0f %12.0f   %s\n" router "$r_rps" "$r_p99" "$r_err"
-  printf "%-8s %12.0f %12.0f   %s\n" haproxy "$h_rps" "$h_p99" "$h_err"
-  echo "router / direct:  requests/s $(ratio "$r_rps" "$d_rps")   p99 $(ratio "$r_p99" "$d_p99")"
-  echo "router / haproxy: requests/s $(ratio "$r_rps" "$h_rps")   p99 $(ratio "$r_p99" "$h_p99")"
-  echo "haproxy / direct: requests/s $(ratio "$h_rps" "$d_rps")   p99 $(ratio "$h_p99" "$d_p99")"
+  # A short warm-up of each way, so first-connection effects stay out of the figures.
+  for way in "${ways[@]}"; do
+    wrk -t1 -c4 -d1s -s "$work/headers.lua" "http://127.0.0.1:${ports[$way]}$path" >/dev/null
+  done
+  for connections in 1 16; do
+    declare -A rps=() p99=() errors=()
+    for round in $(seq "$rounds"); do
+      # Each round starts with a different way.
+      for i in 0 1 2; do
+        way=${ways[$(((i + round) % 3))]}
+        read -r r p e <<<"$(measure "http://127.0.0.1:${ports[$way]}$path" "$connections")"
+        rps[$way]+="$r "
+        p99[$way]+="$p "
+        [ "$e" = - ] || errors[$way]+="[$e] "
+      done
+    done
+    declare -A mrps=() mp99=()
+    echo
+    echo "== $label, $connections connections =="
+    printf "%-8s %12s %12s   %s\n" way "requests/s" "p99 (us)" "rounds (requests/s; p99) errors"
+    for way in "${ways[@]}"; do
+      # shellcheck disable=SC2086
+      mrps[$way]=$(median ${rps[$way]})
+      # shellcheck disable=SC2086
+      mp99[$way]=$(median ${p99[$way]})
+      printf "%-8s %12.0f %12.0f   %s; %s %s\n" "$way" "${mrps[$way]}" "${mp99[$way]}" \
+        "${rps[$way]}" "${p99[$way]}" "${errors[$way]:-}"
+    done
+    echo "router / direct:  requests/s $(ratio "${mrps[router]}" "${mrps[direct]}")   p99 $(ratio "${mp99[router]}" "${mp99[direct]}")"
+    echo "router / haproxy: requests/s $(ratio "${mrps[router]}" "${mrps[haproxy]}")   p99 $(ratio "${mp99[router]}" "${mp99[haproxy]}")"
+    echo "haproxy / direct: requests/s $(ratio "${mrps[haproxy]}" "${mrps[direct]}")   p99 $(ratio "${mp99[haproxy]}" "${mp99[direct]}")"
+    unset rps p99 errors mrps mp99
+  done
 done

@@ -84,6 +84,8 @@ ClientSession::ReadResult ClientSession::readSome(End& end, char* into) {
             end.readable = false;
             return {Read::wouldBlock};
         }
+        if (n == 0)
+            end.peerClosed = true;
         return {Read::ended};
     }
 }
@@ -299,6 +301,12 @@ void ClientSession::cancel() {
         return;
     phase_ = Phase::done;
     client_.socket.reset();
+    // The app has sent all it will: a reset spares both sides the closing handshake and the app
+    // a TIME-WAIT entry for every request.
+    if (app_.socket.isOpen() && app_.peerClosed) {
+        const linger resetOnClose{1, 0};
+        setsockopt(app_.socket.get(), SOL_SOCKET, SO_LINGER, &resetOnClose, sizeof resetOnClose);
+    }
     app_.socket.reset();
     core_.connectionEnded(*this);
     poller_.retire(this);

@@ -49,6 +49,14 @@ bool PendingHeads::hold(PendingHead& head, qsizetype bytes) {
     return true;
 }
 
+bool PendingHeads::giveUpOldest() {
+    if (!first_) {
+        return false;
+    }
+    first_->headTimedOut();
+    return true;
+}
+
 void PendingHeads::sweep(PendingHead::Time now) {
     PendingHead* head = first_;
     while (head) {

@@ -46,6 +46,8 @@ public:
     // the head is removed.
     bool hold(PendingHead& head, qsizetype bytes);
     bool isEmpty() const { return first_ == nullptr; }
+    // Times out the head listed longest, which closes its connection; false when none is listed.
+    bool giveUpOldest();
     // Times out every head that made no progress for the idle timeout, or is still incomplete
     // the deadline after its connection was accepted.
     void sweep(PendingHead::Time now);

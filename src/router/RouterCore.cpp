@@ -1,5 +1,6 @@
 #include "router/RouterCore.h"
 
+#include "platform/StateLog.h"
 #include "router/ClientSession.h"
 #include "router/Listener.h"
 #include "router/Poller.h"
@@ -127,19 +128,27 @@ void RouterCore::scheduleRestart() {
     }
 }
 
-// Takes waiting connections while there is room for them. At the connection bound, or when
-// descriptors run out, the rest stay in the backlog and the listener stays up: accepting resumes
-// as connections end, or at the next sweep.
+// Takes waiting connections while there is room for them. At the connection bound the oldest
+// connection still without a complete head makes room: browsers send their head at once, so
+// only the silent and the trickling are given up. When every connection is a forwarded request,
+// or descriptors run out, the rest stay in the backlog and the listener stays up: accepting
+// resumes as connections end, or at the next sweep.
 void RouterCore::acceptPending() {
     acceptPaused_ = false;
     while (listener_) {
-        if (connections_ >= limits_.maxConnections) {
+        const bool atBound = connections_ >= limits_.maxConnections;
+        if (atBound && pendingHeads_.isEmpty()) {
             acceptPaused_ = true;
             return;
         }
         Descriptor connection;
         switch (listener_->accept(connection)) {
         case Listener::Accept::connection:
+            // Only a connection that is really waiting costs another its place.
+            if (atBound) {
+                pendingHeads_.giveUpOldest();
+                ++headsGivenUpForRoom_;
+            }
             handle(std::move(connection));
             break;
         case Listener::Accept::drained:
@@ -188,6 +197,13 @@ void RouterCore::handle(Descriptor connection) {
 // Closes the connections whose head takes too long, and retries accepting after a shortage.
 // Stops once there is nothing left to watch, so an idle router has no timer running.
 void RouterCore::sweep() {
+    if (headsGivenUpForRoom_ > 0) {
+        qCInfo(stateLog,
+               "Router at its connection bound: closed %lld connections still sending "
+               "their request head",
+               headsGivenUpForRoom_);
+        headsGivenUpForRoom_ = 0;
+    }
     pendingHeads_.sweep(std::chrono::steady_clock::now());
     if (acceptPaused_) {
         acceptPending();

@@ -88,5 +88,8 @@ private:
     bool acceptPaused_ = false;
     bool resumeQueued_ = false;
     PendingHeads pendingHeads_;
+    // Heads given up to make room at the connection bound since the last sweep, which logs them:
+    // one line a sweep, however hard the bound is pressed.
+    qint64 headsGivenUpForRoom_ = 0;
     QTimer sweepTimer_{this};
 };
