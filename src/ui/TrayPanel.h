@@ -29,6 +29,7 @@ private:
     void openPopup();
     void openWindow();
     void updateIcon();
+    void quit();
 
     std::unique_ptr<MenuView> view_;
     std::unique_ptr<QSystemTrayIcon> tray_;
