@@ -15,6 +15,7 @@ public:
     ~TrayPanel() override;
 
     MenuView& view() { return *view_; }
+    const MenuView& view() const { return *view_; }
     bool hasTrayIcon() const { return tray_ != nullptr; }
 
     // Opens the panel next to the tray icon, or closes it when it is open.

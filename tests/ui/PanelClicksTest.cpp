@@ -6,6 +6,7 @@
 #include "ui/MenuView.h"
 #include "ui/ShareSwitch.h"
 #include "ui/TextButton.h"
+#include "ui/TrayPanel.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -237,6 +238,23 @@ TEST(PanelClicks, RebuildsAreCoalescedAndWaitWhileClosed) {
     auto* state = view.findChild<QLabel*>(QStringLiteral("headerState"));
     ASSERT_EQ(state, before);
     EXPECT_EQ(state->text(), QStringLiteral("Paused"));
+}
+
+TEST(PanelClicks, QuitHidesThePanelBeforeTheLinksEnd) {
+    // Quitting waits for the links to end: the panel must be gone by then, not frozen open.
+    std::optional<bool> openAtQuit;
+    const TrayPanel* tray = nullptr;
+    PanelActions actions;
+    actions.quit = [&] { openAtQuit = tray->view().isVisible(); };
+    TrayPanel panel(actions, [] { return PanelModel{}; });
+    tray = &panel;
+    panel.open();
+    ASSERT_TRUE(panel.view().isVisible());
+    auto* quit = panel.view().findChild<QAbstractButton*>(QStringLiteral("quitButton"));
+    ASSERT_NE(quit, nullptr);
+    QTest::mouseClick(quit, Qt::LeftButton, {}, quit->rect().center());
+    QTRY_VERIFY(openAtQuit.has_value());
+    EXPECT_FALSE(*openAtQuit);
 }
 
 } // namespace
