@@ -321,8 +321,11 @@ tunnel=
 close_panel
 stop_app
 
-# The link again, live, in the dark theme.
+# A live link in the dark theme.
 start_app dark
+sleep 4
+open_panel
+share_first_app
 wait_for has_active_link
 sleep 6
 open_panel

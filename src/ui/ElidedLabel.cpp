@@ -1,6 +1,8 @@
 #include "ui/ElidedLabel.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
+#include <QtMath>
 
 namespace {
 
@@ -30,8 +32,10 @@ bool ElidedLabel::cuts() const {
 QSize ElidedLabel::sizeHint() const {
     if (!cuts())
         return QLabel::sizeHint();
-    const QMargins m = contentsMargins();
-    return QSize(fontMetrics().horizontalAdvance(text()), fontMetrics().height()).grownBy(m);
+    // Rounded up from the exact width: with fractional glyph widths a text given its rounded
+    // width would be cut by its last fraction of a pixel.
+    const int width = qCeil(QFontMetricsF(font()).horizontalAdvance(text()));
+    return QSize(width, fontMetrics().height()).grownBy(contentsMargins());
 }
 
 QSize ElidedLabel::minimumSizeHint() const {

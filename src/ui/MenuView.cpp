@@ -86,7 +86,7 @@ void MenuView::buildHeader() {
     auto* row = new QHBoxLayout(header);
     row->setContentsMargins(sideInset, 14, sideInset, 10);
     row->addWidget(new ElidedLabel(appName, PanelStyle::font(titleSize, QFont::DemiBold),
-                                   Ink::primary, header),
+                                   Ink::primary, header, Qt::ElideNone),
                    0, Qt::AlignBaseline);
     row->addStretch();
     auto* cluster = new QHBoxLayout;
@@ -332,9 +332,6 @@ void MenuView::updateTabOrder() {
 }
 
 void MenuView::focusFirstControl() {
-    const QWidget* focused = focusWidget();
-    if (focused && focused->isVisible())
-        return;
     for (QWidget* control : controls()) {
         if (control->isVisibleTo(this) && control->isEnabled()) {
             control->setFocus(Qt::PopupFocusReason);

@@ -56,6 +56,7 @@ private:
     // The controls in the order they are shown.
     QList<QWidget*> controls() const;
     void updateTabOrder();
+    // Each opening starts the keyboard at the first control.
     void focusFirstControl();
 
     PanelActions actions_;
