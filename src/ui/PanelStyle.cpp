@@ -54,10 +54,6 @@ QColor color(const QPalette& palette, Ink ink) {
         return primary(palette);
     case Ink::secondary:
         return secondary(palette);
-    case Ink::accent:
-        return accent(palette);
-    case Ink::link:
-        return palette.color(QPalette::Link);
     case Ink::green:
         return green(palette);
     case Ink::orange:

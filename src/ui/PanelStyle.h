@@ -18,7 +18,7 @@ namespace PanelStyle {
 QFont font(qreal size, QFont::Weight weight = QFont::Normal);
 
 // A colour by its meaning, resolved against the palette at paint time.
-enum class Ink { primary, secondary, accent, link, green, orange };
+enum class Ink { primary, secondary, green, orange };
 QColor color(const QPalette& palette, Ink ink);
 
 bool isDark(const QPalette& palette);
