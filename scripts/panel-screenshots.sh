@@ -95,9 +95,15 @@ stop_servers() {
   servers=()
 }
 
+# With "dark", the app takes the GTK Adwaita-dark theme's palette through Qt's GTK platform theme
+# (Debian qt6-gtk-platformtheme and gnome-themes-extra).
 start_app() {
-  echo "== $HOME" >>"$work/app.log"
-  "$bin/skerrow" >>"$work/app.log" 2>&1 &
+  echo "== $HOME ${1:-}" >>"$work/app.log"
+  if [ "${1:-}" = dark ]; then
+    QT_QPA_PLATFORMTHEME=gtk3 GTK_THEME=Adwaita:dark "$bin/skerrow" >>"$work/app.log" 2>&1 &
+  else
+    "$bin/skerrow" >>"$work/app.log" 2>&1 &
+  fi
   app_pid=$!
   scripts/tray-icon.sh wait >/dev/null
 }
@@ -244,6 +250,21 @@ start_server api 5173 "API"
 sleep 5
 open_panel
 shot apps
+# The keyboard's focus ring: Tab from the first control to the second.
+xdotool key Tab
+sleep 0.3
+shot apps-focused
+close_panel
+stop_app
+
+# The same in a dark theme.
+start_app dark
+sleep 4
+open_panel
+shot apps-dark
+xdotool key Tab
+sleep 0.3
+shot apps-dark-focused
 close_panel
 stop_app
 stop_service
@@ -297,6 +318,18 @@ open_panel
 shot connecting
 kill -CONT "$tunnel"
 tunnel=
+close_panel
+stop_app
+
+# A live link in the dark theme.
+start_app dark
+sleep 4
+open_panel
+share_first_app
+wait_for has_active_link
+sleep 6
+open_panel
+shot sharing-dark
 close_panel
 stop_app
 stop_service

@@ -28,6 +28,14 @@ AppIcon::AppIcon(std::optional<QImage> icon, bool active, QWidget* parent)
     setFixedSize(side, side);
 }
 
+void AppIcon::set(std::optional<QImage> icon, bool active) {
+    if (icon == icon_ && active == active_)
+        return;
+    icon_ = std::move(icon);
+    active_ = active;
+    update();
+}
+
 void AppIcon::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     const QPalette& pal = palette();

@@ -12,6 +12,8 @@ public:
 
     AppIcon(std::optional<QImage> icon, bool active, QWidget* parent = nullptr);
 
+    void set(std::optional<QImage> icon, bool active);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 

@@ -2,7 +2,6 @@
 
 #include "ui/PanelStyle.h"
 
-#include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
@@ -16,32 +15,49 @@ constexpr qreal separatorAlpha = 0.10;
 
 class Separator : public QWidget {
 public:
-    explicit Separator(QWidget* parent) : QWidget(parent) { setFixedHeight(1); }
+    Separator(int indent, QWidget* parent) : QWidget(parent), indent_(indent) { setFixedHeight(1); }
 
 protected:
     void paintEvent(QPaintEvent* /*event*/) override {
         QPainter painter(this);
-        painter.fillRect(rect(),
+        painter.fillRect(rect().adjusted(indent_, 0, 0, 0),
                          PanelStyle::withAlpha(PanelStyle::primary(palette()), separatorAlpha));
     }
+
+private:
+    int indent_;
 };
 
 } // namespace
 
-Card::Card(QWidget* parent) : QWidget(parent), rows_(new QVBoxLayout(this)) {
-    rows_->setContentsMargins(0, 0, 0, 0);
-    rows_->setSpacing(0);
+Card::Card(int separatorIndent, QWidget* parent)
+    : QWidget(parent), layout_(new QVBoxLayout(this)), separatorIndent_(separatorIndent) {
+    layout_->setContentsMargins(0, 0, 0, 0);
+    layout_->setSpacing(0);
 }
 
-void Card::addRow(QWidget* row) {
-    rows_->addWidget(row);
-}
-
-void Card::addSeparator(int indent) {
-    auto* line = new QHBoxLayout;
-    line->setContentsMargins(indent, 0, 0, 0);
-    line->addWidget(new Separator(this));
-    rows_->addLayout(line);
+void Card::setRows(const QList<QWidget*>& rows) {
+    if (rows == rows_)
+        return;
+    for (QWidget* row : std::as_const(rows_)) {
+        if (!rows.contains(row))
+            row->hide();
+    }
+    while (QLayoutItem* item = layout_->takeAt(0))
+        delete item;
+    qDeleteAll(separators_);
+    separators_.clear();
+    for (QWidget* row : rows) {
+        if (separatorIndent_ >= 0 && row != rows.first()) {
+            auto* line = new Separator(separatorIndent_, this);
+            separators_.append(line);
+            layout_->addWidget(line);
+            line->show();
+        }
+        layout_->addWidget(row);
+        row->show();
+    }
+    rows_ = rows;
 }
 
 void Card::paintEvent(QPaintEvent* /*event*/) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QWidget>
 
 class QVBoxLayout;
@@ -8,15 +9,20 @@ class QVBoxLayout;
 // drawn inside its edge. Rows stack in it with no spacing.
 class Card : public QWidget {
 public:
-    explicit Card(QWidget* parent = nullptr);
+    // With `separatorIndent` set, a thin line that starts that far from the card's leading edge
+    // parts each row from the next.
+    explicit Card(int separatorIndent = -1, QWidget* parent = nullptr);
 
-    void addRow(QWidget* row);
-    // A thin line that starts `indent` from the card's leading edge.
-    void addSeparator(int indent);
+    // Shows these rows in this order. Rows stay the caller's: those left out are hidden and taken
+    // out of the card's layout, so the caller removes a row only after it left the card.
+    void setRows(const QList<QWidget*>& rows);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QVBoxLayout* rows_;
+    QVBoxLayout* layout_;
+    int separatorIndent_;
+    QList<QWidget*> rows_;
+    QList<QWidget*> separators_;
 };

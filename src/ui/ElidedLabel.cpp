@@ -1,6 +1,8 @@
 #include "ui/ElidedLabel.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
+#include <QtMath>
 
 namespace {
 
@@ -8,35 +10,61 @@ constexpr int shortestWidth = 24;
 
 } // namespace
 
-ElidedLabel::ElidedLabel(const QString& text, const QFont& font, const QColor& color,
+ElidedLabel::ElidedLabel(const QString& text, const QFont& font, PanelStyle::Ink ink,
                          QWidget* parent, Qt::TextElideMode cut)
-    : QWidget(parent), text_(text), color_(color), cut_(cut) {
+    : QLabel(text, parent), ink_(ink), cut_(cut) {
+    setTextFormat(Qt::PlainText);
     setFont(font);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    setAccessibleName(text);
+}
+
+void ElidedLabel::setFullText(const QString& text) {
+    if (text == this->text())
+        return;
+    setText(text);
+    updateToolTip();
+}
+
+bool ElidedLabel::cuts() const {
+    return cut_ != Qt::ElideNone;
 }
 
 QSize ElidedLabel::sizeHint() const {
-    const QFontMetrics metrics(font());
-    return {metrics.horizontalAdvance(text_), metrics.height()};
+    if (!cuts())
+        return QLabel::sizeHint();
+    // Rounded up from the exact width: with fractional glyph widths a text given its rounded
+    // width would be cut by its last fraction of a pixel.
+    const int width = qCeil(QFontMetricsF(font()).horizontalAdvance(text()));
+    return QSize(width, fontMetrics().height()).grownBy(contentsMargins());
 }
 
 QSize ElidedLabel::minimumSizeHint() const {
-    return {shortestWidth, QFontMetrics(font()).height()};
+    if (!cuts())
+        return QLabel::minimumSizeHint();
+    const QMargins m = contentsMargins();
+    return QSize(shortestWidth, fontMetrics().height()).grownBy(m);
 }
 
 QString ElidedLabel::shownText() const {
-    return fontMetrics().elidedText(text_, cut_, width());
+    if (!cuts())
+        return text();
+    return fontMetrics().elidedText(text(), cut_, contentsRect().width());
 }
 
 void ElidedLabel::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
-    painter.setPen(color_);
-    painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter, shownText());
+    painter.setPen(PanelStyle::color(palette(), ink_));
+    painter.drawText(contentsRect(), Qt::AlignLeft | Qt::AlignVCenter, shownText());
 }
 
 void ElidedLabel::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    const bool cut = fontMetrics().horizontalAdvance(text_) > width();
-    setToolTip(cut ? text_ : QString());
+    QLabel::resizeEvent(event);
+    updateToolTip();
+}
+
+void ElidedLabel::updateToolTip() {
+    if (!cuts())
+        return;
+    const bool cut = fontMetrics().horizontalAdvance(text()) > contentsRect().width();
+    setToolTip(cut ? text() : QString());
 }

@@ -1,17 +1,19 @@
 #pragma once
 
-#include <QColor>
-#include <QWidget>
+#include "ui/PanelStyle.h"
 
-// One line of text cut with an ellipsis to the width it is given; the whole text shows as its
-// tooltip when cut. Where the cut falls is the caller's choice: a text whose end matters more
-// than its middle is cut in the middle.
-class ElidedLabel : public QWidget {
+#include <QLabel>
+
+// A text of the panel, drawn in its ink from the current palette. It is cut with an ellipsis to
+// the width it is given and shows the whole text as its tooltip when cut; where the cut falls is
+// the caller's choice: a text whose end matters more than its middle is cut in the middle, and
+// Qt::ElideNone keeps the text (and its line breaks) whole. Screen readers read it as text.
+class ElidedLabel : public QLabel {
 public:
-    ElidedLabel(const QString& text, const QFont& font, const QColor& color,
+    ElidedLabel(const QString& text, const QFont& font, PanelStyle::Ink ink,
                 QWidget* parent = nullptr, Qt::TextElideMode cut = Qt::ElideRight);
 
-    const QString& text() const { return text_; }
+    void setFullText(const QString& text);
     // The text as drawn at the current width.
     QString shownText() const;
     QSize sizeHint() const override;
@@ -22,7 +24,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    QString text_;
-    QColor color_;
+    bool cuts() const;
+    void updateToolTip();
+
+    PanelStyle::Ink ink_;
     Qt::TextElideMode cut_;
 };

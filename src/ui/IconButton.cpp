@@ -1,6 +1,5 @@
 #include "ui/IconButton.h"
 
-#include "ui/PanelStyle.h"
 #include "ui/SymbolIcon.h"
 
 #include <QPainter>
@@ -16,14 +15,18 @@ constexpr qreal hoverRadius = 6;
 
 } // namespace
 
-IconButton::IconButton(const QString& symbol, const QString& help, std::optional<QColor> tint,
-                       QWidget* parent)
-    : QAbstractButton(parent), symbol_(symbol), tint_(tint) {
+IconButton::IconButton(const QString& symbol, const QString& help, QWidget* parent)
+    : PanelButton(parent), symbol_(symbol) {
     setFixedSize(side, side);
     setToolTip(help);
-    setAccessibleName(help);
-    setCursor(Qt::PointingHandCursor);
-    setAttribute(Qt::WA_Hover);
+}
+
+void IconButton::setSymbol(const QString& symbol, std::optional<PanelStyle::Ink> tint) {
+    if (symbol == symbol_ && tint == tint_)
+        return;
+    symbol_ = symbol;
+    tint_ = tint;
+    update();
 }
 
 void IconButton::paintEvent(QPaintEvent* /*event*/) {
@@ -36,9 +39,12 @@ void IconButton::paintEvent(QPaintEvent* /*event*/) {
         painter.fillPath(box, PanelStyle::withAlpha(PanelStyle::primary(pal),
                                                     isDown() ? pressedFill : hoverFill));
     }
+    if (PanelStyle::showsFocusRing(*this))
+        PanelStyle::paintFocusRing(painter, QRectF(rect()), hoverRadius, pal);
     if (!isEnabled())
         painter.setOpacity(disabledOpacity);
-    const QPixmap face = SymbolIcon::pixmap(symbol_, symbolSize, devicePixelRatioF(),
-                                            tint_.value_or(PanelStyle::secondary(pal)));
+    const QPixmap face =
+        SymbolIcon::pixmap(symbol_, symbolSize, devicePixelRatioF(),
+                           PanelStyle::color(pal, tint_.value_or(PanelStyle::Ink::secondary)));
     painter.drawPixmap(QPointF((side - symbolSize) / 2.0, (side - symbolSize) / 2.0), face);
 }

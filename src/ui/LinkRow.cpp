@@ -26,34 +26,13 @@ constexpr int spinnerSize = 16;
 constexpr double spinnerPeriod = 1.0;
 constexpr qreal spinnerTileFill = 0.05;
 
-class Dot : public QWidget {
-public:
-    Dot(QColor color, QWidget* parent) : QWidget(parent), color_(color) {
-        setFixedSize(dotSide, dotSide);
-    }
-
-protected:
-    void paintEvent(QPaintEvent* /*event*/) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(color_);
-        painter.drawEllipse(QRectF(rect()));
-    }
-
-private:
-    QColor color_;
-};
-
 // The spinner of a connecting link, centred on a faint rounded tile.
 class SpinnerTile : public QWidget {
 public:
     explicit SpinnerTile(QWidget* parent) : QWidget(parent) {
         setFixedSize(AppIcon::side, AppIcon::side);
-        auto* spinner = new LoadingSpinner(spinnerSize, spinnerPeriod, this);
-        QPalette pal = spinner->palette();
-        pal.setColor(QPalette::WindowText, PanelStyle::secondary(pal));
-        spinner->setPalette(pal);
+        auto* spinner =
+            new LoadingSpinner(spinnerSize, spinnerPeriod, PanelStyle::Ink::secondary, this);
         spinner->move((AppIcon::side - spinnerSize) / 2, (AppIcon::side - spinnerSize) / 2);
     }
 
@@ -65,13 +44,13 @@ protected:
     }
 };
 
-std::optional<QColor> dotColor(LinkState state, const QPalette& pal) {
+std::optional<PanelStyle::Ink> dotInk(LinkState state) {
     switch (state) {
     case LinkState::waiting:
     case LinkState::notRunning:
-        return PanelStyle::orange(pal);
+        return PanelStyle::Ink::orange;
     case LinkState::live:
-        return PanelStyle::green(pal);
+        return PanelStyle::Ink::green;
     case LinkState::connecting:
         break;
     }
@@ -80,76 +59,117 @@ std::optional<QColor> dotColor(LinkState state, const QPalette& pal) {
 
 } // namespace
 
+// The coloured dot before a link's state.
+class StateDot : public QWidget {
+public:
+    explicit StateDot(QWidget* parent) : QWidget(parent) { setFixedSize(dotSide, dotSide); }
+
+    void setInk(PanelStyle::Ink ink) {
+        ink_ = ink;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent* /*event*/) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(PanelStyle::color(palette(), ink_));
+        painter.drawEllipse(QRectF(rect()));
+    }
+
+private:
+    PanelStyle::Ink ink_ = PanelStyle::Ink::green;
+};
+
 QUrl LinkRow::publicUrl(const QString& host) {
     return QUrl(QString::fromLatin1(BuildProfile::publicScheme) + host, QUrl::StrictMode);
 }
 
-LinkRow::LinkRow(const LinkRowModel& model, const PanelActions& actions, QWidget* parent)
-    : QWidget(parent) {
+LinkRow::LinkRow(const LinkRowModel& model, PanelActions actions, QWidget* parent)
+    : QWidget(parent), model_(model), actions_(std::move(actions)),
+      spinnerTile_(new SpinnerTile(this)), icon_(new AppIcon(model.icon, true, this)),
+      dot_(new StateDot(this)),
+      state_(new ElidedLabel(model.stateText, PanelStyle::font(detailSize),
+                             PanelStyle::Ink::secondary, this, Qt::ElideMiddle)),
+      visitors_(new ElidedLabel(model.visitorsText, PanelStyle::font(detailSize),
+                                PanelStyle::Ink::secondary, this)),
+      hostLink_(new TextButton(model.link.host, TextButton::Look::hyperlink, this)),
+      copy_(new IconButton(QStringLiteral("doc.on.doc"), QStringLiteral("Copy URL"), this)),
+      renew_(new IconButton(QStringLiteral("arrow.clockwise"), QStringLiteral("New URL, kill old"),
+                            this)) {
     const QString& host = model.link.host;
     setObjectName(QStringLiteral("linkRow:") + host);
-    const QPalette& pal = palette();
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(inset, inset, inset, inset);
     layout->setSpacing(spacing);
-
-    if (model.state == LinkState::connecting)
-        layout->addWidget(new SpinnerTile(this), 0, Qt::AlignTop);
-    else
-        layout->addWidget(new AppIcon(model.icon, true, this), 0, Qt::AlignTop);
+    layout->addWidget(spinnerTile_, 0, Qt::AlignTop);
+    layout->addWidget(icon_, 0, Qt::AlignTop);
 
     auto* text = new QVBoxLayout;
     text->setSpacing(lineSpacing);
-    auto* hostLink = new TextButton(host, TextButton::Look::hyperlink, this);
-    hostLink->setObjectName(QStringLiteral("hostLink:") + host);
-    hostLink->setToolTip(QStringLiteral("Open in browser"));
-    QObject::connect(hostLink, &QAbstractButton::clicked, hostLink, [host, actions] {
-        const QUrl url = publicUrl(host);
+    // Only the host line shares its width with the buttons; the lines below use the full width.
+    auto* hostLine = new QHBoxLayout;
+    hostLink_->setObjectName(QStringLiteral("hostLink:") + host);
+    hostLink_->setToolTip(QStringLiteral("Open in browser"));
+    hostLink_->setCutToolTip(publicUrl(host).toString());
+    QObject::connect(hostLink_, &QAbstractButton::clicked, this, [this] {
+        const QUrl url = publicUrl(model_.link.host);
         // Hosts the service issues always form a valid address; anything else opens nothing.
-        if (url.isValid() && !url.host().isEmpty() && actions.openUrl)
-            actions.openUrl(url);
+        if (url.isValid() && !url.host().isEmpty() && actions_.openUrl)
+            actions_.openUrl(url);
     });
-    text->addWidget(hostLink);
+    hostLine->addWidget(hostLink_, 1, Qt::AlignVCenter);
+    hostLine->addSpacing(minimumGap);
+    hostLine->setSpacing(buttonSpacing);
+    copy_->setObjectName(QStringLiteral("copyButton:") + host);
+    copy_->setAccessibleName(QStringLiteral("Copy URL of ") + host);
+    QObject::connect(copy_, &QAbstractButton::clicked, this, [this] {
+        if (actions_.copy)
+            actions_.copy(model_.link);
+    });
+    hostLine->addWidget(copy_, 0, Qt::AlignVCenter);
+    renew_->setObjectName(QStringLiteral("renewButton:") + host);
+    renew_->setAccessibleName(QStringLiteral("New URL for ") + host);
+    QObject::connect(renew_, &QAbstractButton::clicked, this, [this] {
+        if (actions_.refresh)
+            actions_.refresh(model_.link);
+    });
+    hostLine->addWidget(renew_, 0, Qt::AlignVCenter);
+    text->addLayout(hostLine);
 
     auto* stateLine = new QHBoxLayout;
     stateLine->setSpacing(dotSpacing);
-    if (const auto color = dotColor(model.state, pal))
-        stateLine->addWidget(new Dot(*color, this), 0, Qt::AlignVCenter);
+    stateLine->addWidget(dot_, 0, Qt::AlignVCenter);
     // Cut in the middle: the end of a state text carries its port.
-    auto* stateText = new ElidedLabel(model.stateText, PanelStyle::font(detailSize),
-                                      PanelStyle::secondary(pal), this, Qt::ElideMiddle);
-    stateText->setObjectName(QStringLiteral("linkState:") + host);
-    stateLine->addWidget(stateText, 1, Qt::AlignVCenter);
+    state_->setObjectName(QStringLiteral("linkState:") + host);
+    stateLine->addWidget(state_, 1, Qt::AlignVCenter);
     text->addLayout(stateLine);
-
-    auto* visitors = new ElidedLabel(model.visitorsText, PanelStyle::font(detailSize),
-                                     PanelStyle::secondary(pal), this);
-    visitors->setObjectName(QStringLiteral("visitors:") + host);
-    text->addWidget(visitors);
+    visitors_->setObjectName(QStringLiteral("visitors:") + host);
+    text->addWidget(visitors_);
     layout->addLayout(text, 1);
-    layout->addSpacing(minimumGap);
+    setModel(model);
+}
 
-    auto* buttons = new QHBoxLayout;
-    buttons->setSpacing(buttonSpacing);
-    auto* copy = new IconButton(
-        model.copied ? QStringLiteral("checkmark") : QStringLiteral("doc.on.doc"),
-        QStringLiteral("Copy URL"),
-        model.copied ? std::optional<QColor>(PanelStyle::green(pal)) : std::nullopt, this);
-    copy->setObjectName(QStringLiteral("copyButton:") + host);
-    QObject::connect(copy, &QAbstractButton::clicked, copy, [link = model.link, actions] {
-        if (actions.copy)
-            actions.copy(link);
-    });
-    buttons->addWidget(copy);
-    auto* renew = new IconButton(QStringLiteral("arrow.clockwise"),
-                                 QStringLiteral("New URL, kill old"), std::nullopt, this);
-    renew->setObjectName(QStringLiteral("renewButton:") + host);
-    renew->setEnabled(model.renewEnabled);
-    QObject::connect(renew, &QAbstractButton::clicked, renew, [link = model.link, actions] {
-        if (actions.refresh)
-            actions.refresh(link);
-    });
-    buttons->addWidget(renew);
-    layout->addLayout(buttons);
-    layout->setAlignment(buttons, Qt::AlignVCenter);
+void LinkRow::setModel(const LinkRowModel& model) {
+    model_ = model;
+    const bool connecting = model.state == LinkState::connecting;
+    spinnerTile_->setVisible(connecting);
+    icon_->setVisible(!connecting);
+    icon_->set(model.icon, true);
+    const auto ink = dotInk(model.state);
+    dot_->setVisible(ink.has_value());
+    if (ink)
+        dot_->setInk(*ink);
+    state_->setFullText(model.stateText);
+    visitors_->setFullText(model.visitorsText);
+    if (model.copied)
+        copy_->setSymbol(QStringLiteral("checkmark"), PanelStyle::Ink::green);
+    else
+        copy_->setSymbol(QStringLiteral("doc.on.doc"));
+    renew_->setEnabled(model.renewEnabled);
+}
+
+QList<QWidget*> LinkRow::controls() const {
+    return {hostLink_, copy_, renew_};
 }

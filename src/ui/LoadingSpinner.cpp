@@ -1,7 +1,9 @@
 #include "ui/LoadingSpinner.h"
 
 #include <QPainter>
+#include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace {
 
@@ -22,14 +24,16 @@ constexpr double fadeRange = 0.8;
 
 } // namespace
 
-LoadingSpinner::LoadingSpinner(int size, double duration, QWidget* parent)
-    : QWidget(parent), clock_(this), duration_(duration) {
-    setFixedSize(size, size);
-    setAttribute(Qt::WA_TranslucentBackground);
-}
+LoadingSpinner::LoadingSpinner(int size, double duration, PanelStyle::Ink ink, QWidget* parent)
+    : Decoration(size, ink, parent), clock_(this), duration_(duration) {}
 
 void LoadingSpinner::paintFrame(QPainter& painter, qreal side, double phase, const QColor& color) {
     const qreal cell = side / gridCells;
+    // Dots snapped to whole device pixels: at 14 to 16 pixels a cell is about one pixel, and
+    // dots smeared across two pixels would blur into a grey ring.
+    const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const auto snap = [dpr](qreal value) { return std::round(value * dpr) / dpr; };
+    const qreal dotSide = std::max(1.0, std::round(cell * dpr)) / dpr;
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     for (std::size_t i = 0; i < segments.size(); ++i) {
@@ -39,12 +43,14 @@ void LoadingSpinner::paintFrame(QPainter& painter, qreal side, double phase, con
         const auto [column, row] = segments[i];
         for (const int dx : {0, 2}) {
             for (const int dy : {0, 2})
-                painter.fillRect(QRectF((column + dx) * cell, (row + dy) * cell, cell, cell), dot);
+                painter.fillRect(
+                    QRectF(snap((column + dx) * cell), snap((row + dy) * cell), dotSide, dotSide),
+                    dot);
         }
     }
 }
 
 void LoadingSpinner::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
-    paintFrame(painter, width(), FrameClock::now() / duration_, palette().color(foregroundRole()));
+    paintFrame(painter, width(), FrameClock::now() / duration_, ink());
 }

@@ -91,4 +91,8 @@ QIcon icon(const QColor& color, const QColor& selectedColor) {
     return QIcon(new DotsEngine(color, selectedColor));
 }
 
+QIcon trayIcon(const QColor& color, const QColor& selectedColor) {
+    return QIcon::fromTheme(QString::fromLatin1(themeName), icon(color, selectedColor));
+}
+
 } // namespace MenuBarIcon

@@ -18,4 +18,11 @@ QImage image(qreal scale, const QColor& color);
 // when the tray shows it highlighted.
 QIcon icon(const QColor& color, const QColor& selectedColor);
 
+// The symbolic icon the package installs into the icon theme, named by the icon-theme
+// convention so that the tray host recolours it to suit its bar.
+inline constexpr const char* themeName = "dev.skerrow.Skerrow-symbolic";
+
+// The tray's icon: the theme's symbolic icon where the theme has it, else the drawn one.
+QIcon trayIcon(const QColor& color, const QColor& selectedColor);
+
 } // namespace MenuBarIcon

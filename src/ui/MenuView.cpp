@@ -2,6 +2,7 @@
 
 #include "ui/AppRow.h"
 #include "ui/Card.h"
+#include "ui/ElidedLabel.h"
 #include "ui/LinkRow.h"
 #include "ui/LoadingSpinner.h"
 #include "ui/PanelStyle.h"
@@ -11,7 +12,6 @@
 
 #include <QAbstractButton>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QPainter>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -19,8 +19,10 @@
 
 namespace {
 
+using PanelStyle::Ink;
+
 constexpr std::chrono::seconds tickInterval{1};
-// How often a rebuild held back by a pressed control looks again.
+// How often an update held back by a pressed control looks again.
 constexpr std::chrono::milliseconds heldRetryInterval{50};
 const QString appName = QStringLiteral("Skerrow");
 
@@ -44,26 +46,12 @@ constexpr int separatorIndent = 52;
 constexpr int footerSpacing = 14;
 constexpr qreal borderAlpha = 0.15;
 
-void setTextColor(QWidget* widget, const QColor& color) {
-    QPalette pal = widget->palette();
-    pal.setColor(QPalette::WindowText, color);
-    widget->setPalette(pal);
-}
-
-QLabel* label(const QString& text, const QFont& font, const QColor& color, QWidget* parent) {
-    auto* result = new QLabel(text, parent);
-    result->setTextFormat(Qt::PlainText);
-    result->setFont(font);
-    setTextColor(result, color);
-    return result;
-}
-
 QWidget* sectionLabel(const QString& title, QWidget* parent) {
     auto* box = new QWidget(parent);
     auto* layout = new QHBoxLayout(box);
     layout->setContentsMargins(4, 8, 4, 2);
-    layout->addWidget(label(title, PanelStyle::font(sectionSize, QFont::Medium),
-                            PanelStyle::secondary(parent->palette()), box));
+    layout->addWidget(
+        new ElidedLabel(title, PanelStyle::font(sectionSize, QFont::Medium), Ink::secondary, box));
     return box;
 }
 
@@ -71,12 +59,106 @@ QWidget* sectionLabel(const QString& title, QWidget* parent) {
 
 MenuView::MenuView(PanelActions actions, ModelSource source, QWidget* parent)
     : QWidget(parent), actions_(std::move(actions)), source_(std::move(source)),
-      layout_(new QVBoxLayout(this)) {
+      layout_(new QVBoxLayout(this)), body_(new QWidget(this)) {
     setObjectName(QStringLiteral("panel"));
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->setSpacing(0);
+    body_->setFixedWidth(panelWidth);
+    stack_ = new QVBoxLayout(body_);
+    stack_->setContentsMargins(0, 0, 0, 0);
+    stack_->setSpacing(0);
+    buildHeader();
+    buildContent();
+    const QFont statusFont = PanelStyle::font(statusSize);
+    status_ = new ElidedLabel(QString(), statusFont, Ink::secondary, body_, Qt::ElideNone);
+    status_->setObjectName(QStringLiteral("statusLine"));
+    status_->setContentsMargins(sideInset, 4, sideInset, 0);
+    status_->setVisible(false);
+    stack_->addWidget(status_);
+    buildFooter();
+    layout_->addWidget(body_);
     clock_.setInterval(tickInterval);
     connect(&clock_, &QTimer::timeout, this, &MenuView::scheduleRebuild);
+}
+
+void MenuView::buildHeader() {
+    auto* header = new QWidget(body_);
+    auto* row = new QHBoxLayout(header);
+    row->setContentsMargins(sideInset, 14, sideInset, 10);
+    row->addWidget(new ElidedLabel(appName, PanelStyle::font(titleSize, QFont::DemiBold),
+                                   Ink::primary, header, Qt::ElideNone),
+                   0, Qt::AlignBaseline);
+    row->addStretch();
+    auto* cluster = new QHBoxLayout;
+    cluster->setSpacing(clusterSpacing);
+    ripple_ = new RippleIndicator(rippleSize, ripplePeriod, Ink::green, header);
+    ripple_->setObjectName(QStringLiteral("liveIndicator"));
+    ripple_->setVisible(false);
+    cluster->addWidget(ripple_, 0, Qt::AlignVCenter);
+    state_ = new ElidedLabel(QString(), PanelStyle::font(stateSize), Ink::secondary, header);
+    state_->setObjectName(QStringLiteral("headerState"));
+    cluster->addWidget(state_, 0, Qt::AlignVCenter);
+    row->addLayout(cluster);
+    stack_->addWidget(header);
+}
+
+void MenuView::buildContent() {
+    content_ = new QWidget(body_);
+    auto* stack = new QVBoxLayout(content_);
+    stack->setContentsMargins(contentInset, 0, contentInset, 8);
+    stack->setSpacing(contentSpacing);
+    activeLabel_ = sectionLabel(QStringLiteral("Active"), content_);
+    activeLabel_->setVisible(false);
+    stack->addWidget(activeLabel_);
+    linkCard_ = new Card(-1, content_);
+    linkCard_->setVisible(false);
+    stack->addWidget(linkCard_);
+    stack->addWidget(sectionLabel(QStringLiteral("Local apps"), content_));
+    appCard_ = new Card(separatorIndent, content_);
+    stack->addWidget(appCard_);
+
+    lookingForApps_ = new QWidget(appCard_);
+    lookingForApps_->setObjectName(QStringLiteral("lookingForApps"));
+    auto* row = new QHBoxLayout(lookingForApps_);
+    row->setContentsMargins(emptyInset, emptyInset, emptyInset, emptyInset);
+    row->setSpacing(emptySpacing);
+    row->addWidget(new LoadingSpinner(spinnerSize, spinnerPeriod, Ink::secondary, lookingForApps_),
+                   0, Qt::AlignVCenter);
+    row->addWidget(new ElidedLabel(QStringLiteral("Looking for local apps\u2026"),
+                                   PanelStyle::font(emptyTextSize), Ink::secondary,
+                                   lookingForApps_),
+                   1, Qt::AlignVCenter);
+    lookingForApps_->setVisible(false);
+    noApps_ = new ElidedLabel(QStringLiteral("No HTTP ports on localhost"),
+                              PanelStyle::font(emptyTextSize), Ink::secondary, appCard_);
+    noApps_->setObjectName(QStringLiteral("noApps"));
+    noApps_->setContentsMargins(emptyInset, emptyInset, emptyInset, emptyInset);
+    noApps_->setVisible(false);
+    stack_->addWidget(content_);
+}
+
+void MenuView::buildFooter() {
+    auto* footer = new QWidget(body_);
+    auto* row = new QHBoxLayout(footer);
+    row->setContentsMargins(sideInset, 10, sideInset, 10);
+    row->setSpacing(footerSpacing);
+    restart_ = new TextButton(QStringLiteral("Restart"), TextButton::Look::footer, footer);
+    restart_->setObjectName(QStringLiteral("restartButton"));
+    restart_->setVisible(false);
+    connect(restart_, &QAbstractButton::clicked, this, [this] {
+        if (actions_.restart)
+            actions_.restart();
+    });
+    row->addWidget(restart_);
+    row->addStretch();
+    quit_ = new TextButton(QStringLiteral("Quit"), TextButton::Look::footer, footer);
+    quit_->setObjectName(QStringLiteral("quitButton"));
+    connect(quit_, &QAbstractButton::clicked, this, [this] {
+        if (actions_.quit)
+            actions_.quit();
+    });
+    row->addWidget(quit_);
+    stack_->addWidget(footer);
 }
 
 void MenuView::scheduleRebuild() {
@@ -88,8 +170,8 @@ void MenuView::scheduleRebuild() {
 }
 
 void MenuView::runPendingRebuild() {
-    // A rebuild replaces every control, and one held pressed would lose its click with it: the
-    // release would reach a new control that never saw the press.
+    // A row that left while one of its controls is held pressed would take the click with it,
+    // and a control that moves under the pointer would take a release meant for another.
     if (controlHeld()) {
         QTimer::singleShot(heldRetryInterval, this, &MenuView::runPendingRebuild);
         return;
@@ -111,12 +193,14 @@ void MenuView::rebuildNow() {
         return;
     render(model);
     shown_ = std::move(model);
+    updateTabOrder();
 }
 
 void MenuView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (stale_)
         rebuildNow();
+    focusFirstControl();
     clock_.start();
 }
 
@@ -136,145 +220,122 @@ void MenuView::paintEvent(QPaintEvent* /*event*/) {
 }
 
 void MenuView::render(const PanelModel& model) {
-    // Rebuilds run from the event loop (a deferred request, the clock, opening the panel), never
-    // inside a handler of one of the old widgets, so the old widgets can go at once.
-    delete body_;
-    body_ = new QWidget(this);
-    body_->setFixedWidth(panelWidth);
-    auto* stack = new QVBoxLayout(body_);
-    stack->setContentsMargins(0, 0, 0, 0);
-    stack->setSpacing(0);
-    stack->addWidget(buildHeader(model));
-    stack->addWidget(buildContent(model));
-    if (model.statusMessage)
-        stack->addWidget(buildStatusLine(*model.statusMessage));
-    stack->addWidget(buildFooter(model));
-    layout_->addWidget(body_);
-    // Shown now rather than at the layout's next turn. Until then the open panel would show
-    // nothing: window managers then take the focus from it, which closes it, and a click would
-    // fall into the gap between the old controls and the new.
-    body_->show();
+    // Updates run from the event loop (a deferred request, the clock, opening the panel), never
+    // inside a handler of one of the panel's widgets, so rows that went can go at once.
+    state_->setFullText(model.statusText);
+    ripple_->setVisible(model.liveIndicator);
+    updateLinks(model);
+    updateApps(model);
+    updateScrolling(model);
+    if (model.statusMessage) {
+        const int width = panelWidth - 2 * sideInset;
+        status_->setFullText(
+            clampToLines(*model.statusMessage, status_->font(), width, statusMaxLines));
+        status_->setToolTip(*model.statusMessage);
+    }
+    status_->setVisible(model.statusMessage.has_value());
+    restart_->setVisible(model.configured && actions_.restart);
     // The panel is always exactly as high as what it shows, and takes a new height at once
     // rather than at the next layout pass. A plain resize: changing size constraints of an open
     // window makes some window managers take its focus away, which closes the panel.
+    body_->layout()->activate();
     layout_->activate();
     resize(panelWidth, layout_->sizeHint().height());
 }
 
-QWidget* MenuView::buildHeader(const PanelModel& model) {
-    auto* header = new QWidget(body_);
-    auto* row = new QHBoxLayout(header);
-    row->setContentsMargins(sideInset, 14, sideInset, 10);
-    row->addWidget(label(appName, PanelStyle::font(titleSize, QFont::DemiBold),
-                         PanelStyle::primary(palette()), header),
-                   0, Qt::AlignBaseline);
-    row->addStretch();
-    auto* cluster = new QHBoxLayout;
-    cluster->setSpacing(clusterSpacing);
-    if (model.liveIndicator) {
-        auto* ripple = new RippleIndicator(rippleSize, ripplePeriod, header);
-        ripple->setObjectName(QStringLiteral("liveIndicator"));
-        setTextColor(ripple, PanelStyle::green(palette()));
-        cluster->addWidget(ripple, 0, Qt::AlignVCenter);
+void MenuView::updateLinks(const PanelModel& model) {
+    QMap<QString, LinkRow*> kept;
+    QList<QWidget*> order;
+    for (const LinkRowModel& link : model.links) {
+        LinkRow* row = linkRows_.take(link.link.host);
+        if (row)
+            row->setModel(link);
+        else
+            row = new LinkRow(link, actions_, linkCard_);
+        kept.insert(link.link.host, row);
+        order.append(row);
     }
-    auto* state = label(model.statusText, PanelStyle::font(stateSize),
-                        PanelStyle::secondary(palette()), header);
-    state->setObjectName(QStringLiteral("headerState"));
-    cluster->addWidget(state, 0, Qt::AlignVCenter);
-    row->addLayout(cluster);
-    return header;
+    linkCard_->setRows(order);
+    qDeleteAll(linkRows_);
+    linkRows_ = kept;
+    activeLabel_->setVisible(!order.isEmpty());
+    linkCard_->setVisible(!order.isEmpty());
 }
 
-QWidget* MenuView::buildContent(const PanelModel& model) {
-    auto* content = new QWidget;
-    auto* stack = new QVBoxLayout(content);
-    stack->setContentsMargins(contentInset, 0, contentInset, 8);
-    stack->setSpacing(contentSpacing);
-    if (!model.links.isEmpty()) {
-        stack->addWidget(sectionLabel(QStringLiteral("Active"), content));
-        auto* card = new Card(content);
-        for (const LinkRowModel& link : model.links)
-            card->addRow(new LinkRow(link, actions_, card));
-        stack->addWidget(card);
+void MenuView::updateApps(const PanelModel& model) {
+    QMap<qint64, AppRow*> kept;
+    QList<QWidget*> order;
+    for (const AppRowModel& app : model.apps) {
+        AppRow* row = appRows_.take(app.row.port);
+        if (row)
+            row->setModel(app);
+        else
+            row = new AppRow(app, actions_, appCard_);
+        kept.insert(app.row.port, row);
+        order.append(row);
     }
-    stack->addWidget(sectionLabel(QStringLiteral("Local apps"), content));
-    auto* card = new Card(content);
-    const QColor secondary = PanelStyle::secondary(palette());
-    if (model.lookingForApps) {
-        auto* empty = new QWidget(card);
-        empty->setObjectName(QStringLiteral("lookingForApps"));
-        auto* row = new QHBoxLayout(empty);
-        row->setContentsMargins(emptyInset, emptyInset, emptyInset, emptyInset);
-        row->setSpacing(emptySpacing);
-        auto* spinner = new LoadingSpinner(spinnerSize, spinnerPeriod, empty);
-        setTextColor(spinner, secondary);
-        row->addWidget(spinner, 0, Qt::AlignVCenter);
-        row->addWidget(label(QStringLiteral("Looking for local apps\u2026"),
-                             PanelStyle::font(emptyTextSize), secondary, empty),
-                       1, Qt::AlignVCenter);
-        card->addRow(empty);
-    } else if (model.apps.isEmpty()) {
-        auto* empty = label(QStringLiteral("No HTTP ports on localhost"),
-                            PanelStyle::font(emptyTextSize), secondary, card);
-        empty->setObjectName(QStringLiteral("noApps"));
-        empty->setContentsMargins(emptyInset, emptyInset, emptyInset, emptyInset);
-        card->addRow(empty);
-    } else {
-        for (qsizetype i = 0; i < model.apps.size(); ++i) {
-            if (i > 0)
-                card->addSeparator(separatorIndent);
-            card->addRow(new AppRow(model.apps.at(i), actions_, card));
+    if (model.lookingForApps)
+        order = {lookingForApps_};
+    else if (order.isEmpty())
+        order = {noApps_};
+    appCard_->setRows(order);
+    qDeleteAll(appRows_);
+    appRows_ = kept;
+}
+
+void MenuView::updateScrolling(const PanelModel& model) {
+    const bool scrolls = contentScrolls(estimatedHeight(model.links.size(), model.apps.size()));
+    if (scrolls == (scroll_ != nullptr))
+        return;
+    if (scrolls) {
+        scroll_ = new QScrollArea(body_);
+        scroll_->setObjectName(QStringLiteral("contentScroll"));
+        scroll_->setFrameShape(QFrame::NoFrame);
+        scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        scroll_->setWidgetResizable(true);
+        scroll_->setFixedHeight(scrollHeight);
+        scroll_->viewport()->setAutoFillBackground(false);
+        content_->setAutoFillBackground(false);
+        delete stack_->replaceWidget(content_, scroll_);
+        scroll_->setWidget(content_);
+        scroll_->show();
+        return;
+    }
+    QWidget* content = scroll_->takeWidget();
+    delete stack_->replaceWidget(scroll_, content);
+    delete scroll_;
+    scroll_ = nullptr;
+    content->show();
+}
+
+QList<QWidget*> MenuView::controls() const {
+    QList<QWidget*> chain;
+    if (shown_) {
+        for (const LinkRowModel& link : shown_->links) {
+            if (const LinkRow* row = linkRows_.value(link.link.host))
+                chain += row->controls();
+        }
+        for (const AppRowModel& app : shown_->apps) {
+            if (const AppRow* row = appRows_.value(app.row.port))
+                chain += row->control();
         }
     }
-    stack->addWidget(card);
-
-    if (!contentScrolls(estimatedHeight(model.links.size(), model.apps.size()))) {
-        content->setParent(body_);
-        return content;
-    }
-    auto* scroll = new QScrollArea(body_);
-    scroll->setObjectName(QStringLiteral("contentScroll"));
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    scroll->setWidgetResizable(true);
-    scroll->setFixedHeight(scrollHeight);
-    scroll->viewport()->setAutoFillBackground(false);
-    content->setAutoFillBackground(false);
-    scroll->setWidget(content);
-    return scroll;
+    chain << restart_ << quit_;
+    return chain;
 }
 
-QWidget* MenuView::buildStatusLine(const QString& message) {
-    const QFont font = PanelStyle::font(statusSize);
-    const int width = panelWidth - 2 * sideInset;
-    auto* status = label(clampToLines(message, font, width, statusMaxLines), font,
-                         PanelStyle::secondary(palette()), body_);
-    status->setObjectName(QStringLiteral("statusLine"));
-    status->setToolTip(message);
-    status->setContentsMargins(sideInset, 4, sideInset, 0);
-    return status;
+void MenuView::updateTabOrder() {
+    const QList<QWidget*> chain = controls();
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        setTabOrder(chain.at(i - 1), chain.at(i));
 }
 
-QWidget* MenuView::buildFooter(const PanelModel& model) {
-    auto* footer = new QWidget(body_);
-    auto* row = new QHBoxLayout(footer);
-    row->setContentsMargins(sideInset, 10, sideInset, 10);
-    row->setSpacing(footerSpacing);
-    if (model.configured && actions_.restart) {
-        auto* restart = new TextButton(QStringLiteral("Restart"), TextButton::Look::footer, footer);
-        restart->setObjectName(QStringLiteral("restartButton"));
-        connect(restart, &QAbstractButton::clicked, restart,
-                [restartAction = actions_.restart] { restartAction(); });
-        row->addWidget(restart);
+void MenuView::focusFirstControl() {
+    for (QWidget* control : controls()) {
+        if (control->isVisibleTo(this) && control->isEnabled()) {
+            control->setFocus(Qt::PopupFocusReason);
+            return;
+        }
     }
-    row->addStretch();
-    auto* quit = new TextButton(QStringLiteral("Quit"), TextButton::Look::footer, footer);
-    quit->setObjectName(QStringLiteral("quitButton"));
-    connect(quit, &QAbstractButton::clicked, quit, [quitAction = actions_.quit] {
-        if (quitAction)
-            quitAction();
-    });
-    row->addWidget(quit);
-    return footer;
 }

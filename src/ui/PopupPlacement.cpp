@@ -1,15 +1,18 @@
 #include "ui/PopupPlacement.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
 // Space between the icon and the panel.
 constexpr int gap = 4;
+// Space kept from the screen's edges along the bar, so the panel does not sit flush in a corner.
+constexpr int edgeMargin = 8;
 
-int clampInto(int value, int low, int length, int size) {
+int clampInto(int value, int low, int length, int size, int margin) {
     // A panel larger than the area starts at the area's start.
-    return std::max(low, std::min(value, low + length - size));
+    return std::max(low, std::min(std::max(value, low + margin), low + length - size - margin));
 }
 
 } // namespace
@@ -27,6 +30,11 @@ QPoint popupPosition(const QRect& icon, const QPoint& clickPosition, const QRect
 
     int x = centre.x() - panel.width() / 2;
     int y = 0;
+    // The margin applies along the bar; across it the panel keeps its gap to the icon.
+    int xMargin = edgeMargin;
+    int yMargin = 0;
+    if (anchorRight <= left || anchor.x() >= right)
+        std::swap(xMargin, yMargin);
     if (anchorRight <= left) {
         // A panel on the left edge: open to its right, level with the icon.
         x = anchorRight + gap;
@@ -41,6 +49,6 @@ QPoint popupPosition(const QRect& icon, const QPoint& clickPosition, const QRect
                            (anchor.y() < bottom && centre.y() < top + available.height() / 2);
         y = below ? anchorBottom + gap : anchor.y() - gap - panel.height();
     }
-    return {clampInto(x, left, available.width(), panel.width()),
-            clampInto(y, top, available.height(), panel.height())};
+    return {clampInto(x, left, available.width(), panel.width(), xMargin),
+            clampInto(y, top, available.height(), panel.height(), yMargin)};
 }

@@ -1,6 +1,8 @@
 #include "ui/RippleIndicator.h"
 
 #include <QPainter>
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -8,16 +10,13 @@ constexpr int rings = 3;
 
 } // namespace
 
-RippleIndicator::RippleIndicator(int size, double duration, QWidget* parent)
-    : QWidget(parent), clock_(this), duration_(duration) {
-    setFixedSize(size, size);
-    setAttribute(Qt::WA_TranslucentBackground);
-}
+RippleIndicator::RippleIndicator(int size, double duration, PanelStyle::Ink ink, QWidget* parent)
+    : Decoration(size, ink, parent), clock_(this), duration_(duration) {}
 
 void RippleIndicator::paintFrame(QPainter& painter, QSizeF size, double phase,
                                  const QColor& color) {
     const qreal r = size.width() / 2;
-    const QPointF centre(r, size.height() / 2);
+    const QPointF centre(std::round(r), std::round(size.height() / 2));
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setBrush(Qt::NoBrush);
     for (int k = 0; k < rings; ++k) {
@@ -28,11 +27,14 @@ void RippleIndicator::paintFrame(QPainter& painter, QSizeF size, double phase,
         QColor ring = color;
         ring.setAlphaF(static_cast<float>(color.alphaF() * (1 - p)));
         painter.setPen(QPen(ring, 1));
-        painter.drawEllipse(centre, r * p, r * p);
+        // A one-pixel ring on a half-pixel radius lies on whole pixels where it crosses the axes,
+        // so at 12 pixels it grows in crisp steps instead of a soft blur.
+        const qreal radius = std::min(std::floor(r * p) + 0.5, r - 0.5);
+        painter.drawEllipse(centre, radius, radius);
     }
 }
 
 void RippleIndicator::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
-    paintFrame(painter, size(), FrameClock::now() / duration_, palette().color(foregroundRole()));
+    paintFrame(painter, size(), FrameClock::now() / duration_, ink());
 }

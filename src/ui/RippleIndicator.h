@@ -1,16 +1,15 @@
 #pragma once
 
+#include "ui/Decoration.h"
 #include "ui/FrameClock.h"
-
-#include <QWidget>
 
 class QPainter;
 
 // Three rings, a third of a period apart, grow from the centre to the edge and fade as they
-// grow. Drawn in the widget's foreground colour.
-class RippleIndicator : public QWidget {
+// grow.
+class RippleIndicator : public Decoration {
 public:
-    RippleIndicator(int size, double duration, QWidget* parent = nullptr);
+    RippleIndicator(int size, double duration, PanelStyle::Ink ink, QWidget* parent = nullptr);
 
     static void paintFrame(QPainter& painter, QSizeF size, double phase, const QColor& color);
 

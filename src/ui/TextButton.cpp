@@ -2,35 +2,49 @@
 
 #include "ui/PanelStyle.h"
 
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
 
 namespace {
 
 constexpr qreal footerSize = 12;
 constexpr qreal hostSize = 13;
 constexpr int shortestWidth = 40;
+// Room for the focus ring around the text.
+constexpr int ringPad = 3;
+constexpr qreal ringRadius = 4;
 
 } // namespace
 
 TextButton::TextButton(const QString& text, Look look, QWidget* parent)
-    : QAbstractButton(parent), look_(look) {
+    : PanelButton(parent), look_(look) {
     setText(text);
     setFont(look == Look::footer ? PanelStyle::font(footerSize)
                                  : PanelStyle::font(hostSize, QFont::Medium));
-    setCursor(Qt::PointingHandCursor);
-    setAttribute(Qt::WA_Hover);
     setSizePolicy(look == Look::footer ? QSizePolicy::Fixed : QSizePolicy::Preferred,
                   QSizePolicy::Fixed);
 }
 
 QSize TextButton::sizeHint() const {
     const QFontMetrics metrics(font());
-    return {metrics.horizontalAdvance(text()) + 2, metrics.height()};
+    return {metrics.horizontalAdvance(text()) + 2 + 2 * ringPad, metrics.height() + 2 * ringPad};
 }
 
 QSize TextButton::minimumSizeHint() const {
-    const QFontMetrics metrics(font());
-    return {look_ == Look::footer ? sizeHint().width() : shortestWidth, metrics.height()};
+    return {look_ == Look::footer ? sizeHint().width() : shortestWidth, sizeHint().height()};
+}
+
+QString TextButton::shownText() const {
+    return fontMetrics().elidedText(text(), Qt::ElideMiddle, width() - 2 * ringPad);
+}
+
+bool TextButton::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip && !cutToolTip_.isEmpty() && shownText() != text()) {
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), cutToolTip_, this);
+        return true;
+    }
+    return PanelButton::event(event);
 }
 
 void TextButton::paintEvent(QPaintEvent* /*event*/) {
@@ -42,11 +56,13 @@ void TextButton::paintEvent(QPaintEvent* /*event*/) {
     if (look_ == Look::footer) {
         color = hot ? PanelStyle::primary(pal) : PanelStyle::secondary(pal);
     } else {
-        color = pal.color(QPalette::Link);
+        color = PanelStyle::accent(pal);
         f.setUnderline(hot);
     }
+    if (PanelStyle::showsFocusRing(*this))
+        PanelStyle::paintFocusRing(painter, QRectF(rect()), ringRadius, pal);
     painter.setFont(f);
     painter.setPen(color);
-    const QString shown = QFontMetrics(f).elidedText(text(), Qt::ElideMiddle, width());
-    painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter, shown);
+    painter.drawText(rect().adjusted(ringPad, 0, -ringPad, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                     shownText());
 }

@@ -24,11 +24,11 @@ constexpr qint64 openingFocusMs = 600;
 } // namespace
 
 TrayPanel::TrayPanel(PanelActions actions, MenuView::ModelSource source) {
-    PanelActions windowActions = actions;
+    quit_ = std::move(actions.quit);
+    actions.quit = [this] { quit(); };
     view_ = std::make_unique<MenuView>(std::move(actions), std::move(source));
     view_->setWindowTitle(QStringLiteral("Skerrow"));
     view_->installEventFilter(this);
-    quit_ = std::move(windowActions.quit);
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
         openWindow();
         return;
@@ -95,10 +95,20 @@ void TrayPanel::openWindow() {
     view_->activateWindow();
 }
 
+void TrayPanel::quit() {
+    // Quitting ends the links while the app waits for up to a few seconds: the panel goes first,
+    // at once, rather than standing frozen until then.
+    view_->hide();
+    QTimer::singleShot(0, this, [this] {
+        if (quit_)
+            quit_();
+    });
+}
+
 void TrayPanel::updateIcon() {
     const QPalette palette = QGuiApplication::palette();
-    tray_->setIcon(MenuBarIcon::icon(palette.color(QPalette::WindowText),
-                                     palette.color(QPalette::HighlightedText)));
+    tray_->setIcon(MenuBarIcon::trayIcon(palette.color(QPalette::WindowText),
+                                         palette.color(QPalette::HighlightedText)));
 }
 
 bool TrayPanel::eventFilter(QObject* watched, QEvent* event) {
@@ -130,7 +140,7 @@ bool TrayPanel::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Close:
         // Without a tray the window is the app: closing it quits, as with any window app.
         if (!tray_ && quit_) {
-            quit_();
+            quit();
             return true;
         }
         break;

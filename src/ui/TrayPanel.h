@@ -15,6 +15,7 @@ public:
     ~TrayPanel() override;
 
     MenuView& view() { return *view_; }
+    const MenuView& view() const { return *view_; }
     bool hasTrayIcon() const { return tray_ != nullptr; }
 
     // Opens the panel next to the tray icon, or closes it when it is open.
@@ -29,6 +30,7 @@ private:
     void openPopup();
     void openWindow();
     void updateIcon();
+    void quit();
 
     std::unique_ptr<MenuView> view_;
     std::unique_ptr<QSystemTrayIcon> tray_;

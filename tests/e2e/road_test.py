@@ -239,7 +239,8 @@ class Road:
         """Renew gives a new address; the old one answers as ended."""
         old = self.host
         self.open_panel()
-        self.panel_click("the renew button to take a click", 20, name="New URL, kill old")
+        self.panel_click("the renew button to take a click", 20,
+                         description="New URL, kill old")
         self.host = self.panel_host(30, other_than=old)
         until("the old row to leave", lambda: old not in self.link_hosts(), 30, interval=0.2)
         until(f"{self.url()} to answer", self.answers, SHARE_WAIT + 5, interval=0.2)

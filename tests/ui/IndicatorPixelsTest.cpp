@@ -2,8 +2,11 @@
 #include "ui/MenuBarIcon.h"
 #include "ui/RippleIndicator.h"
 
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -127,6 +130,35 @@ TEST(Indicators, MenuBarIconDrawsAtAnySizeInTheGivenColour) {
         EXPECT_GT(lit, 0) << size;
         EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << size;
     }
+}
+
+TEST(Indicators, TrayIconIsTheThemesSymbolicIconWhereInstalled) {
+    const QStringList paths = QIcon::themeSearchPaths();
+    const QString theme = QIcon::themeName();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QIcon::setThemeSearchPaths({dir.path()});
+    QIcon::setThemeName(QStringLiteral("hicolor"));
+    const QIcon drawn = MenuBarIcon::trayIcon(Qt::white, Qt::black);
+    EXPECT_TRUE(drawn.name().isEmpty());
+    EXPECT_FALSE(drawn.pixmap(QSize(22, 22)).isNull());
+
+    const QString apps = dir.filePath(QStringLiteral("hicolor/symbolic/apps"));
+    ASSERT_TRUE(QDir().mkpath(apps));
+    QFile index(dir.filePath(QStringLiteral("hicolor/index.theme")));
+    ASSERT_TRUE(index.open(QIODevice::WriteOnly));
+    index.write("[Icon Theme]\nName=hicolor\nDirectories=symbolic/apps\n\n"
+                "[symbolic/apps]\nSize=16\nMinSize=8\nMaxSize=512\nType=Scalable\n");
+    index.close();
+    ASSERT_TRUE(QFile::copy(QStringLiteral(SKERROW_SYMBOLIC_ICON),
+                            apps + QLatin1Char('/') + QLatin1String(MenuBarIcon::themeName) +
+                                QStringLiteral(".svg")));
+    // Icon lookups are cached per theme name: a new name makes the theme be read afresh.
+    QIcon::setThemeName(QStringLiteral("hicolor"));
+    EXPECT_EQ(MenuBarIcon::trayIcon(Qt::white, Qt::black).name(),
+              QLatin1String(MenuBarIcon::themeName));
+    QIcon::setThemeSearchPaths(paths);
+    QIcon::setThemeName(theme);
 }
 
 } // namespace

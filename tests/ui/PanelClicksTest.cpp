@@ -5,71 +5,20 @@
 #include "ui/IconButton.h"
 #include "ui/MenuView.h"
 #include "ui/ShareSwitch.h"
+#include "ui/TextButton.h"
+#include "ui/TrayPanel.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QScrollArea>
 #include <QTest>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 namespace {
-
-// Records every operation the panel calls, in order.
-struct Calls {
-    QStringList log;
-
-    PanelActions actions(bool withRestart = true) {
-        PanelActions a;
-        a.share = [this](const PortRow& row) { log << QStringLiteral("share %1").arg(row.port); };
-        a.kill = [this](const ShareLink& l) { log << QStringLiteral("kill ") + l.host; };
-        a.refresh = [this](const ShareLink& l) { log << QStringLiteral("refresh ") + l.host; };
-        a.copy = [this](const ShareLink& l) { log << QStringLiteral("copy ") + l.host; };
-        // The address opened is the public scheme followed by the host.
-        a.openUrl = [this](const QUrl& url) {
-            log << QStringLiteral("open ") +
-                       url.toString().remove(QString::fromLatin1(BuildProfile::publicScheme));
-        };
-        if (withRestart)
-            a.restart = [this] { log << QStringLiteral("restart"); };
-        a.quit = [this] { log << QStringLiteral("quit"); };
-        return a;
-    }
-};
-
-PanelModel sharingModel() {
-    const ShareLink shop = shareLink("shop-1.example.test", 3000, "shop");
-    const ShareLink old = shareLink("shop-2.example.test", 3000, "shop");
-    const ShareLink gone = shareLink("gone.example.test", 5000, "docs");
-    PanelModel model;
-    model.statusText = QStringLiteral("Sharing");
-    model.liveIndicator = true;
-    model.configured = true;
-    model.links = {linkModel(shop, LinkState::live), linkModel(old, LinkState::connecting),
-                   linkModel(gone, LinkState::notRunning, false)};
-    model.apps = {appModel(appRow(3000, "shop"), {shop, old}), appModel(appRow(4000, "blog"), {})};
-    return model;
-}
-
-struct Panel {
-    Calls calls;
-    PanelModel model;
-    std::unique_ptr<MenuView> view;
-
-    explicit Panel(PanelModel m, bool withRestart = true) : model(std::move(m)) {
-        view = std::make_unique<MenuView>(calls.actions(withRestart), [this] { return model; });
-        view->show();
-        view->rebuildNow();
-    }
-    template <typename T = QAbstractButton> T* find(const QString& name) const {
-        return view->findChild<T*>(name);
-    }
-    void click(const QString& name) {
-        QAbstractButton* button = find(name);
-        ASSERT_NE(button, nullptr) << name.toStdString();
-        QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
-    }
-};
 
 TEST(PanelClicks, EachControlCallsItsOperation) {
     Panel panel(sharingModel());
@@ -120,7 +69,7 @@ TEST(PanelClicks, AClickThatSpansARebuildIsKept) {
         EXPECT_EQ(panel.calls.log.size(), 1) << control;
 
         QTRY_COMPARE(panel.view->shownModel()->statusText, panel.model.statusText);
-        EXPECT_TRUE(pressed.isNull()) << control;
+        EXPECT_FALSE(pressed.isNull()) << control;
 
         panel.model.statusText = QStringLiteral("Sharing");
         panel.view->rebuildNow();
@@ -172,27 +121,27 @@ TEST(PanelClicks, FooterAndSectionsFollowTheState) {
     PanelModel offline;
     offline.statusText = QStringLiteral("Offline");
     Panel panel(offline);
-    EXPECT_EQ(panel.find(QStringLiteral("restartButton")), nullptr);
-    EXPECT_NE(panel.find(QStringLiteral("quitButton")), nullptr);
-    EXPECT_NE(panel.view->findChild<QWidget*>(QStringLiteral("noApps")), nullptr);
-    EXPECT_EQ(panel.view->findChild<QWidget*>(QStringLiteral("liveIndicator")), nullptr);
+    EXPECT_FALSE(panel.shows(QStringLiteral("restartButton")));
+    EXPECT_TRUE(panel.shows(QStringLiteral("quitButton")));
+    EXPECT_TRUE(panel.shows(QStringLiteral("noApps")));
+    EXPECT_FALSE(panel.shows(QStringLiteral("liveIndicator")));
     const auto labels = panel.view->findChildren<QLabel*>();
-    const bool hasActive = std::any_of(labels.cbegin(), labels.cend(), [](const QLabel* l) {
-        return l->text() == QStringLiteral("Active");
+    const bool showsActive = std::any_of(labels.cbegin(), labels.cend(), [&](const QLabel* l) {
+        return l->text() == QStringLiteral("Active") && l->isVisibleTo(panel.view.get());
     });
-    EXPECT_FALSE(hasActive);
+    EXPECT_FALSE(showsActive);
 
     // Configured, but the Restart operation is not there: no button for it.
     PanelModel configured = offline;
     configured.configured = true;
     Panel withoutRestart(configured, false);
-    EXPECT_EQ(withoutRestart.find(QStringLiteral("restartButton")), nullptr);
+    EXPECT_FALSE(withoutRestart.shows(QStringLiteral("restartButton")));
 
     PanelModel looking = offline;
     looking.lookingForApps = true;
     Panel scanning(looking);
-    EXPECT_NE(scanning.view->findChild<QWidget*>(QStringLiteral("lookingForApps")), nullptr);
-    EXPECT_EQ(scanning.view->findChild<QWidget*>(QStringLiteral("noApps")), nullptr);
+    EXPECT_TRUE(scanning.shows(QStringLiteral("lookingForApps")));
+    EXPECT_FALSE(scanning.shows(QStringLiteral("noApps")));
 }
 
 TEST(PanelClicks, ContentScrollsAboveTheThreshold) {
@@ -231,19 +180,36 @@ TEST(PanelClicks, StatusLineKeepsTwoLines) {
     EXPECT_FALSE(status->text().contains(QStringLiteral("third")));
 }
 
-TEST(PanelClicks, APausedLinkKeepsItsPortInViewWhenItsStateIsCut) {
-    const ShareLink link = shareLink("paused.example.test", 65535, "shop");
+TEST(PanelClicks, LinkTextsUseTheRowsWidth) {
+    const ShareLink paused = shareLink("paused.example.test", 65535, "shop");
+    const ShareLink stopped = shareLink(
+        "a-very-long-host-name-that-cannot-fit-beside-its-buttons.example.test", 3000, "shop");
     PanelModel model;
     model.configured = true;
-    model.links = {linkModel(link, LinkState::waiting)};
+    model.links = {linkModel(paused, LinkState::waiting),
+                   linkModel(stopped, LinkState::notRunning)};
     model.links[0].stateText = QStringLiteral("Paused \u2014 another app on :65535");
+    model.links[1].stateText =
+        QStringLiteral("a-project-with-a-name-far-too-long-for-any-panel not running");
     Panel panel(model);
+    // The buttons sit beside the host only: a paused link's state shows whole.
     const auto* state = panel.find<ElidedLabel>(QStringLiteral("linkState:paused.example.test"));
     ASSERT_NE(state, nullptr);
-    // The row is too narrow for the whole text at this size, so it is cut, but not its end.
-    EXPECT_NE(state->shownText(), state->text());
-    EXPECT_TRUE(state->shownText().endsWith(QStringLiteral(":65535")))
-        << state->shownText().toStdString();
+    EXPECT_EQ(state->shownText(), state->text());
+    // A state too long even for the full width is cut in the middle, keeping its end.
+    const auto* cut = panel.find<ElidedLabel>(QStringLiteral("linkState:") + stopped.host);
+    EXPECT_NE(cut->shownText(), cut->text());
+    EXPECT_TRUE(cut->shownText().endsWith(QStringLiteral(" not running")))
+        << cut->shownText().toStdString();
+
+    // A cut host shows its whole address as its tooltip.
+    auto* host = panel.find<TextButton>(QStringLiteral("hostLink:") + stopped.host);
+    ASSERT_NE(host->shownText(), host->text());
+    QHelpEvent help(QEvent::ToolTip, host->rect().center(),
+                    host->mapToGlobal(host->rect().center()));
+    QApplication::sendEvent(host, &help);
+    EXPECT_EQ(QToolTip::text(), QString::fromLatin1(BuildProfile::publicScheme) + stopped.host);
+    QToolTip::hideText();
 }
 
 TEST(PanelClicks, RebuildsAreCoalescedAndWaitWhileClosed) {
@@ -265,7 +231,7 @@ TEST(PanelClicks, RebuildsAreCoalescedAndWaitWhileClosed) {
     QCoreApplication::processEvents();
     EXPECT_EQ(builds, 2);
 
-    // An unchanged state keeps the widgets on screen; a changed one replaces them.
+    // An unchanged state keeps the widgets on screen untouched; a changed one updates them.
     const QWidget* before = view.findChild<QLabel*>(QStringLiteral("headerState"));
     view.rebuildNow();
     EXPECT_EQ(view.findChild<QLabel*>(QStringLiteral("headerState")), before);
@@ -273,8 +239,25 @@ TEST(PanelClicks, RebuildsAreCoalescedAndWaitWhileClosed) {
     view.rebuildNow();
     QCoreApplication::processEvents();
     auto* state = view.findChild<QLabel*>(QStringLiteral("headerState"));
-    ASSERT_NE(state, nullptr);
+    ASSERT_EQ(state, before);
     EXPECT_EQ(state->text(), QStringLiteral("Paused"));
+}
+
+TEST(PanelClicks, QuitHidesThePanelBeforeTheLinksEnd) {
+    // Quitting waits for the links to end: the panel must be gone by then, not frozen open.
+    std::optional<bool> openAtQuit;
+    const TrayPanel* tray = nullptr;
+    PanelActions actions;
+    actions.quit = [&] { openAtQuit = tray->view().isVisible(); };
+    TrayPanel panel(actions, [] { return PanelModel{}; });
+    tray = &panel;
+    panel.open();
+    ASSERT_TRUE(panel.view().isVisible());
+    auto* quit = panel.view().findChild<QAbstractButton*>(QStringLiteral("quitButton"));
+    ASSERT_NE(quit, nullptr);
+    QTest::mouseClick(quit, Qt::LeftButton, {}, quit->rect().center());
+    QTRY_VERIFY(openAtQuit.has_value());
+    EXPECT_FALSE(*openAtQuit);
 }
 
 } // namespace

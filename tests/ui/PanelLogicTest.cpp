@@ -1,9 +1,12 @@
 #include "support/Printers.h"
 #include "ui/PanelModel.h"
+#include "ui/PanelStyle.h"
 #include "ui/PopupPlacement.h"
 #include "ui/TextLines.h"
 
 #include <QApplication>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <gtest/gtest.h>
 
@@ -86,8 +89,8 @@ TEST(PanelLogic, PopupSitsNextToTheIconInsideTheFreeArea) {
     };
     const Case cases[] = {
         {"top panel, icon in the middle", {1000, 0, 24, 24}, {0, 28, 1920, 1052}, {842, 28}},
-        {"top panel, icon at the right edge", {1890, 2, 24, 24}, {0, 28, 1920, 1052}, {1580, 30}},
-        {"bottom panel", {1890, 1056, 24, 24}, {0, 0, 1920, 1052}, {1580, 752}},
+        {"top panel, icon at the right edge", {1890, 2, 24, 24}, {0, 28, 1920, 1052}, {1572, 30}},
+        {"bottom panel", {1890, 1056, 24, 24}, {0, 0, 1920, 1052}, {1572, 752}},
         {"left panel", {4, 500, 24, 24}, {32, 0, 1888, 1080}, {32, 362}},
         {"right panel", {1892, 900, 24, 24}, {0, 0, 1888, 1080}, {1548, 762}},
         {"icon inside an unreserved top bar", {600, 2, 20, 20}, {0, 0, 1280, 800}, {440, 26}},
@@ -96,6 +99,14 @@ TEST(PanelLogic, PopupSitsNextToTheIconInsideTheFreeArea) {
         {"panel taller than the area starts at its top",
          {100, 0, 24, 24},
          {0, 28, 800, 200},
+         {8, 28}},
+        {"right panel, icon at the bottom keeps off the corner",
+         {1892, 1050, 24, 24},
+         {0, 0, 1888, 1080},
+         {1548, 772}},
+        {"panel wider than the area starts at its left",
+         {100, 0, 24, 24},
+         {0, 28, 300, 800},
          {0, 28}},
     };
     for (const Case& c : cases)
@@ -123,6 +134,26 @@ TEST(PanelLogic, StatusMessageKeepsAtMostTwoLines) {
     EXPECT_TRUE(clamped.endsWith(QChar(0x2026)));
     for (const QString& line : clamped.split(QLatin1Char('\n')))
         EXPECT_LE(QFontMetrics(font).horizontalAdvance(line), width);
+}
+
+TEST(PanelLogic, FontsFollowTheUsersFontSize) {
+    const QFont user = QApplication::font();
+    for (const qreal size : {9.0, 20.0}) {
+        QFont chosen = user;
+        chosen.setPointSizeF(size);
+        QApplication::setFont(chosen);
+        EXPECT_DOUBLE_EQ(PanelStyle::font(13).pointSizeF(), size);
+        EXPECT_DOUBLE_EQ(PanelStyle::font(26).pointSizeF(), 2 * size);
+    }
+    QApplication::setFont(user);
+    // A medium title takes a face the family has, never one lighter than medium.
+    const QString family = QFontInfo(user).family();
+    const int weight = PanelStyle::font(13, QFont::Medium).weight();
+    EXPECT_GE(weight, QFont::Medium);
+    bool exists = false;
+    for (const QString& style : QFontDatabase::styles(family))
+        exists = exists || QFontDatabase::weight(family, style) == weight;
+    EXPECT_TRUE(exists) << family.toStdString() << " " << weight;
 }
 
 } // namespace
