@@ -94,13 +94,12 @@ void AppState::notePortHolders(const QList<PortScanner::Listener>& listing) {
     }
     if (conflict == portConflict)
         return;
-    if (portConflict && statusMessage_ == portConflict)
-        publish(statusMessage_, std::nullopt);
-    portConflict = conflict;
-    if (conflict) {
-        qCCritical(stateLog).noquote() << *conflict;
-        publish(statusMessage_, conflict);
+    if (!conflict) {
+        clearStepFailure(portConflict);
+        return;
     }
+    qCCritical(stateLog).noquote() << *conflict;
+    showStepFailure(portConflict, *conflict);
 }
 
 void AppState::heal() {
