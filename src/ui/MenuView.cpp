@@ -19,6 +19,34 @@
 
 namespace {
 
+// The rows for a list of models, in the models' order, and the rows no model wants any more.
+// Those are deleted only once the card has let go of them.
+template <typename Row> struct RowUpdate {
+    QList<QWidget*> order;
+    QList<Row*> gone;
+};
+
+// Updates the row kept under each model's key in place and makes the missing ones; `rows` then
+// holds exactly the rows of `models`.
+template <typename Key, typename Row, typename Model, typename KeyOf>
+RowUpdate<Row> updateRows(QMap<Key, Row*>& rows, const QList<Model>& models, KeyOf keyOf,
+                          const PanelActions& actions, Card* card) {
+    QMap<Key, Row*> kept;
+    RowUpdate<Row> update;
+    for (const Model& model : models) {
+        Row* row = rows.take(keyOf(model));
+        if (row)
+            row->setModel(model);
+        else
+            row = new Row(model, actions, card);
+        kept.insert(keyOf(model), row);
+        update.order.append(row);
+    }
+    update.gone = rows.values();
+    rows = std::move(kept);
+    return update;
+}
+
 using PanelStyle::Ink;
 
 constexpr std::chrono::seconds tickInterval{1};
@@ -244,43 +272,26 @@ void MenuView::render(const PanelModel& model) {
 }
 
 void MenuView::updateLinks(const PanelModel& model) {
-    QMap<QString, LinkRow*> kept;
-    QList<QWidget*> order;
-    for (const LinkRowModel& link : model.links) {
-        LinkRow* row = linkRows_.take(link.link.host);
-        if (row)
-            row->setModel(link);
-        else
-            row = new LinkRow(link, actions_, linkCard_);
-        kept.insert(link.link.host, row);
-        order.append(row);
-    }
-    linkCard_->setRows(order);
-    qDeleteAll(linkRows_);
-    linkRows_ = kept;
-    activeLabel_->setVisible(!order.isEmpty());
-    linkCard_->setVisible(!order.isEmpty());
+    const RowUpdate<LinkRow> update = updateRows(
+        linkRows_, model.links, [](const LinkRowModel& link) { return link.link.host; }, actions_,
+        linkCard_);
+    linkCard_->setRows(update.order);
+    qDeleteAll(update.gone);
+    activeLabel_->setVisible(!update.order.isEmpty());
+    linkCard_->setVisible(!update.order.isEmpty());
 }
 
 void MenuView::updateApps(const PanelModel& model) {
-    QMap<qint64, AppRow*> kept;
-    QList<QWidget*> order;
-    for (const AppRowModel& app : model.apps) {
-        AppRow* row = appRows_.take(app.row.port);
-        if (row)
-            row->setModel(app);
-        else
-            row = new AppRow(app, actions_, appCard_);
-        kept.insert(app.row.port, row);
-        order.append(row);
-    }
+    const RowUpdate<AppRow> update = updateRows(
+        appRows_, model.apps, [](const AppRowModel& app) { return app.row.port; }, actions_,
+        appCard_);
+    QList<QWidget*> order = update.order;
     if (model.lookingForApps)
         order = {lookingForApps_};
     else if (order.isEmpty())
         order = {noApps_};
     appCard_->setRows(order);
-    qDeleteAll(appRows_);
-    appRows_ = kept;
+    qDeleteAll(update.gone);
 }
 
 void MenuView::updateScrolling(const PanelModel& model) {
