@@ -35,15 +35,6 @@ void ClientSession::onEvents(int fd, quint32 events) {
         end.peerClosed = true;
     if (events & (EPOLLOUT | EPOLLHUP | EPOLLERR))
         end.writable = true;
-    if (phase_ == Phase::connecting && &end == &app_) {
-        if (events & (EPOLLERR | EPOLLHUP)) {
-            appConnectFailed();
-            return;
-        }
-        if (!(events & EPOLLOUT))
-            return;
-        phase_ = Phase::sendingHead;
-    }
     advance();
 }
 
@@ -62,7 +53,6 @@ void ClientSession::advance() {
         relay(downstream_);
         relay(upstream_);
         return;
-    case Phase::connecting:
     case Phase::done:
         return;
     }
@@ -100,17 +90,20 @@ ClientSession::Send ClientSession::sendFrom(End& end, const char* bytes, qsizety
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            if (errno == EAGAIN) {
-                end.writable = false;
-                return Send::wouldBlock;
-            }
+            if (errno == EAGAIN)
+                return waitUntilWritable(end);
             return Send::failed;
         }
         sent += n;
         if (sent < size)
-            end.writable = false;
+            return waitUntilWritable(end);
     }
     return Send::done;
+}
+
+ClientSession::Send ClientSession::waitUntilWritable(End& end) {
+    end.writable = false;
+    return poller_.watchWritable(end.socket.get()) ? Send::wouldBlock : Send::failed;
 }
 
 void ClientSession::readHead() {
@@ -166,6 +159,8 @@ void ClientSession::startProxy(qint64 port, QByteArray firstChunk) {
 }
 
 // Tries the app host's addresses in order; a refusal of the last one means no app listens.
+// The head is sent as soon as the connect is under way: on loopback the handshake is usually
+// complete by then, and otherwise the send waits for it like any blocked write.
 void ClientSession::connectApp() {
     const std::vector<AppAddress>& addresses = core_.appAddresses();
     while (nextAddress_ < addresses.size()) {
@@ -180,25 +175,17 @@ void ClientSession::connectApp() {
             continue;
         app_ = End{};
         app_.socket = std::move(socket);
+        // The app has nothing to say before it has the request.
+        app_.readable = false;
         if (!poller_.watch(app_.socket.get(), this)) {
             app_.socket.reset();
             continue;
         }
-        if (result == 0) {
-            phase_ = Phase::sendingHead;
-            sendHead();
-        } else {
-            phase_ = Phase::connecting;
-        }
+        phase_ = Phase::sendingHead;
+        sendHead();
         return;
     }
     answer(502, QStringLiteral("origin unavailable"));
-}
-
-void ClientSession::appConnectFailed() {
-    poller_.unwatch(app_.socket.get());
-    app_.socket.reset();
-    connectApp();
 }
 
 void ClientSession::sendHead() {
@@ -206,6 +193,13 @@ void ClientSession::sendHead() {
     case Send::wouldBlock:
         return;
     case Send::failed:
+        // Nothing reached this address: its connect failed, so the next one gets the request.
+        if (sent_ == 0) {
+            poller_.unwatch(app_.socket.get());
+            app_.socket.reset();
+            connectApp();
+            return;
+        }
         answer(502, QStringLiteral("origin unavailable"));
         return;
     case Send::done:

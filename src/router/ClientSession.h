@@ -31,7 +31,7 @@ public:
     void headTimedOut() override { cancel(); }
 
 private:
-    enum class Phase { readingHead, replying, connecting, sendingHead, relaying, done };
+    enum class Phase { readingHead, replying, sendingHead, relaying, done };
 
     // One socket, with what is known of its readiness. Edge-triggered events only say that
     // something changed, so a side is read or written until the kernel says it would block.
@@ -64,7 +64,6 @@ private:
     void readHead();
     void startProxy(qint64 port, QByteArray firstChunk);
     void connectApp();
-    void appConnectFailed();
     void sendHead();
     void relay(Flow& flow);
     void answer(int status, const QString& body);
@@ -78,6 +77,8 @@ private:
     // Reads at most `bytesPerRead` bytes into `into`.
     ReadResult readSome(End& end, char* into);
     Send sendFrom(End& end, const char* bytes, qsizetype size, qsizetype& sent);
+    // Marks `end` as full and asks to hear when it drains.
+    Send waitUntilWritable(End& end);
     Send sendFrom(End& end, const QByteArray& bytes, qsizetype& sent) {
         return sendFrom(end, bytes.constData(), bytes.size(), sent);
     }
