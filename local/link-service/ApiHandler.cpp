@@ -10,8 +10,6 @@
 
 namespace {
 
-// The link domain reported to new installs: the local edge serves every link on localhost.
-constexpr char linkDomain[] = "localhost";
 constexpr char linksPrefix[] = "/v1/links/";
 
 void json(const HttpResponder& responder, int status, const QJsonObject& body) {
@@ -78,7 +76,7 @@ void ApiHandler::handle(const HttpRequest& request, const HttpResponder& respond
                            {QStringLiteral("installToken"), install.token},
                            {QStringLiteral("tunnelId"), install.tunnelId},
                            {QStringLiteral("credentials"), service_.credentialsFor(install)},
-                           {QStringLiteral("domain"), QLatin1String(linkDomain)}});
+                           {QStringLiteral("domain"), service_.linkDomain()}});
     }
     const bool known = path == "/v1/install" || path == "/v1/links" || path.startsWith(linksPrefix);
     if (!known)

@@ -1,11 +1,14 @@
 #include "link-service/LinkService.h"
 
 #include "common/Log.h"
+#include "link-service/PublicFace.h"
+#include "link-service/PublicNames.h"
 
 #include <QDateTime>
 #include <QJsonArray>
 #include <QRandomGenerator>
 #include <QUuid>
+#include <tuple>
 
 namespace {
 
@@ -43,7 +46,7 @@ void LinkService::restore() {
     const QStringList hosts = state_.links.keys();
     for (const QString& host : hosts) {
         LinkRecord& link = state_.links[host];
-        if (!edge_.open(link.edgePort)) {
+        if (link.edgePort != 0 && !edge_.open(link.edgePort)) {
             logLine("state", QStringLiteral("link %1 lost its port; dropped").arg(host));
             state_.links.remove(host);
         }
@@ -52,8 +55,13 @@ void LinkService::restore() {
     state_.save();
 }
 
-bool LinkService::listenTunnels(quint16 port) {
-    return hub_.listen(QHostAddress::LocalHost, port);
+bool LinkService::listenTunnels(const QHostAddress& address, quint16 port,
+                                const std::optional<QSslConfiguration>& tls) {
+    return hub_.listen(address, port, tls);
+}
+
+QString LinkService::linkDomain() const {
+    return isPublic() ? options_.domain : QStringLiteral("localhost");
 }
 
 EdgeTarget LinkService::lookup(const QString& host) const {
@@ -133,13 +141,25 @@ std::optional<quint16> LinkService::openEdgePort() {
     return std::nullopt;
 }
 
+QString LinkService::newPublicHost() const {
+    QString host;
+    do {
+        host = PublicNames::randomLabel() + QLatin1Char('.') + options_.domain;
+    } while (state_.links.contains(host));
+    return host;
+}
+
 std::optional<LinkRecord> LinkService::mint(const QString& installId, qint64 port) {
-    const std::optional<quint16> edgePort = openEdgePort();
-    if (!edgePort)
-        return std::nullopt;
     LinkRecord link;
-    link.host = PublicEdge::hostFor(*edgePort);
-    link.edgePort = *edgePort;
+    if (isPublic()) {
+        link.host = newPublicHost();
+    } else {
+        const std::optional<quint16> edgePort = openEdgePort();
+        if (!edgePort)
+            return std::nullopt;
+        link.host = PublicEdge::hostFor(*edgePort);
+        link.edgePort = *edgePort;
+    }
     link.port = port;
     link.installId = installId;
     link.expiresAtMs = nowMs() + static_cast<qint64>(options_.linkLifetimeSeconds * 1000);
@@ -159,8 +179,9 @@ QList<LinkRecord> LinkService::activeLinks(const QString& installId) const {
         if (link.installId == installId && !link.ended)
             out.append(link);
     }
-    std::sort(out.begin(), out.end(),
-              [](const LinkRecord& a, const LinkRecord& b) { return a.edgePort < b.edgePort; });
+    std::sort(out.begin(), out.end(), [](const LinkRecord& a, const LinkRecord& b) {
+        return std::tie(a.edgePort, a.host) < std::tie(b.edgePort, b.host);
+    });
     return out;
 }
 
@@ -196,7 +217,8 @@ void LinkService::sweep() {
             logLine("links", QStringLiteral("%1 expired").arg(host));
         }
         if (link.ended && link.endedAtMs + graceMs <= now) {
-            edge_.close(link.edgePort);
+            if (link.edgePort != 0)
+                edge_.close(link.edgePort);
             state_.links.remove(host);
             changed = true;
         }
@@ -205,17 +227,30 @@ void LinkService::sweep() {
         state_.save();
 }
 
+QString LinkService::tunnelEndpoint() const {
+    if (!options_.tunnelEndpoint.isEmpty())
+        return options_.tunnelEndpoint;
+    const QString host =
+        isPublic() ? PublicFace::apiName(options_.domain) : QStringLiteral("127.0.0.1");
+    return QStringLiteral("%1:%2").arg(host).arg(hub_.serverPort());
+}
+
 QJsonObject LinkService::credentialsFor(const InstallRecord& install) const {
-    return {{QStringLiteral("tunnelId"), install.tunnelId},
-            {QStringLiteral("secret"), install.tunnelSecret},
-            {QStringLiteral("endpoint"), QStringLiteral("127.0.0.1:%1").arg(hub_.serverPort())}};
+    QJsonObject credentials{{QStringLiteral("tunnelId"), install.tunnelId},
+                            {QStringLiteral("secret"), install.tunnelSecret},
+                            {QStringLiteral("endpoint"), tunnelEndpoint()}};
+    // The public tunnel port speaks TLS: the client must dial it so.
+    if (isPublic())
+        credentials.insert(QStringLiteral("tls"), true);
+    return credentials;
 }
 
 QJsonObject LinkService::linkJson(const LinkRecord& link) const {
     return {{QStringLiteral("host"), link.host},
             {QStringLiteral("port"), link.port},
             {QStringLiteral("expiresAt"), static_cast<double>(link.expiresAtMs)},
-            {QStringLiteral("url"), QStringLiteral("http://") + link.host}};
+            {QStringLiteral("url"),
+             (isPublic() ? QStringLiteral("https://") : QStringLiteral("http://")) + link.host}};
 }
 
 QJsonObject LinkService::snapshot() const {

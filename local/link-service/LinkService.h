@@ -21,7 +21,9 @@ public:
     // Reads the saved state and reopens the edge ports of the links it holds; a problem with
     // the saved state is logged and the service starts empty.
     void restore();
-    bool listenTunnels(quint16 port);
+    bool listenTunnels(const QHostAddress& address, quint16 port,
+                       const std::optional<QSslConfiguration>& tls = std::nullopt);
+    void setTunnelTls(const QSslConfiguration& tls) { hub_.setTls(tls); }
     quint16 tunnelPort() const { return hub_.serverPort(); }
 
     InstallRecord createInstall(const QString& device);
@@ -37,6 +39,12 @@ public:
     bool endLink(const QString& host, const QString& installId = {});
     bool dropTunnel(const QString& tunnelId);
 
+    // Whether links are names under a domain on the shared TLS port, not ports on loopback.
+    bool isPublic() const { return !options_.domain.isEmpty(); }
+    // The domain the links live under, as reported to new installs.
+    QString linkDomain() const;
+    // The edge, for the public face to hand visitors to.
+    PublicEdge& edge() { return edge_; }
     QJsonObject credentialsFor(const InstallRecord& install) const;
     QJsonObject linkJson(const LinkRecord& link) const;
     QJsonObject snapshot() const;
@@ -48,6 +56,8 @@ private:
     void sweep();
     void endLinksOf(const QString& installId);
     std::optional<quint16> openEdgePort();
+    QString newPublicHost() const;
+    QString tunnelEndpoint() const;
     EdgeTarget lookup(const QString& host) const;
 
     ServiceOptions options_;

@@ -3,6 +3,7 @@
 #include "common/ByteRelay.h"
 #include "common/Log.h"
 #include "common/RequestReader.h"
+#include "link-service/PublicNames.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -73,6 +74,28 @@ void PublicEdge::accept(QTcpServer* server, quint16 port) {
                 answer(visitor, status, reasonPhrase(status));
         });
     }
+}
+
+void PublicEdge::adopt(QTcpSocket* visitor, const QString& serverName) {
+    visitor->setParent(this);
+    connect(visitor, &QTcpSocket::disconnected, visitor, &QObject::deleteLater);
+    auto* reader = new RequestReader(visitor, false);
+    connect(reader, &RequestReader::complete, this,
+            [this, visitor, serverName](const HttpRequestHead& head, const QByteArray& rest) {
+                const QString host = PublicNames::hostName(head.header("host").value_or(""));
+                // A visitor must not reach one link over a connection made for another.
+                if (!serverName.isEmpty() && host != serverName) {
+                    answer(visitor, 421, "This connection was made for another name.\n");
+                    return;
+                }
+                serve(visitor, host, head, rest);
+            });
+    connect(reader, &RequestReader::failed, visitor, [visitor](int status) {
+        if (status == 0)
+            visitor->abort();
+        else
+            answer(visitor, status, reasonPhrase(status));
+    });
 }
 
 void PublicEdge::serve(QTcpSocket* visitor, const QString& host, const HttpRequestHead& head,

@@ -18,7 +18,8 @@ struct EdgeTarget {
     QString tunnelId;
 };
 
-// The public side on loopback: one listening port per link ("localhost:<port>", plain HTTP).
+// The edge: on loopback one listening port per link ("localhost:<port>", plain HTTP); on the
+// public face one TLS port for all links, each visitor handed over by `adopt`.
 // A visitor's request goes into the link's install's tunnel with `x-skerrow-host` and
 // `cf-connecting-ip` set by the edge; ended links, absent tunnels and unreachable origins get
 // the edge's own answers.
@@ -33,6 +34,9 @@ public:
     // Opens a public port: `port`, or a free one when 0; nothing when it cannot be had.
     std::optional<quint16> open(quint16 port);
     void close(quint16 port);
+    // Takes a visitor connection accepted on the shared public port (TLS): the link is the one
+    // the Host header names, which must be the server name the visitor asked for, if any.
+    void adopt(QTcpSocket* visitor, const QString& serverName);
 
     static QString hostFor(quint16 port);
 

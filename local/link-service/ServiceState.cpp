@@ -70,7 +70,8 @@ QString ServiceState::load() {
     for (const QJsonValue& v : root.value(QStringLiteral("links")).toArray()) {
         const QJsonObject o = v.toObject();
         const int edgePort = o.value(QStringLiteral("edgePort")).toInt();
-        if (!allStrings(o, {"host", "installId"}) || edgePort <= 0 || edgePort > 65535) {
+        // Port 0: a link of the public face, which shares the TLS port with every other link.
+        if (!allStrings(o, {"host", "installId"}) || edgePort < 0 || edgePort > 65535) {
             valid = false;
             break;
         }

@@ -15,7 +15,8 @@ struct InstallRecord {
 };
 
 struct LinkRecord {
-    // "localhost:<edgePort>": the public host, one edge port per link.
+    // The public host: "localhost:<edgePort>" on loopback, "<name>.<domain>" on the public face
+    // (edge port 0 there: every link shares the TLS port).
     QString host;
     quint16 edgePort = 0;
     qint64 port = 0;

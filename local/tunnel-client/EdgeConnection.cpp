@@ -2,6 +2,7 @@
 
 #include "common/Log.h"
 #include "common/TunnelProtocol.h"
+#include "tunnel-client/EdgeTls.h"
 
 EdgeConnection::EdgeConnection(const TunnelConfig& config, QObject* parent)
     : QObject(parent), config_(config) {
@@ -12,11 +13,6 @@ EdgeConnection::EdgeConnection(const TunnelConfig& config, QObject* parent)
         lost(socket_.state() == QAbstractSocket::ConnectedState
                  ? QStringLiteral("the edge fell silent")
                  : QStringLiteral("connecting timed out"));
-    });
-    connect(&socket_, &QTcpSocket::connected, this, [this] {
-        silence_.start(TunnelProtocol::silenceLimitMs);
-        socket_.write(QByteArray(TunnelProtocol::hello) + ' ' + config_.tunnelId.toUtf8() + ' ' +
-                      config_.secret.toUtf8() + '\n');
     });
     connect(&socket_, &QTcpSocket::readyRead, this, &EdgeConnection::onReadable);
     connect(&socket_, &QTcpSocket::errorOccurred, this,
@@ -31,7 +27,12 @@ void EdgeConnection::connectNow() {
     greeted_ = false;
     socket_.abort();
     silence_.start(connectTimeoutMs);
-    socket_.connectToHost(config_.edgeHost, config_.edgePort);
+    // The secret goes out only once the connection is what the configuration asks for.
+    dialEdge(socket_, config_.edgeHost, config_.edgePort, config_.edgeTls, [this] {
+        silence_.start(TunnelProtocol::silenceLimitMs);
+        socket_.write(QByteArray(TunnelProtocol::hello) + ' ' + config_.tunnelId.toUtf8() + ' ' +
+                      config_.secret.toUtf8() + '\n');
+    });
 }
 
 void EdgeConnection::onReadable() {

@@ -3,7 +3,7 @@
 #include "tunnel-client/TunnelConfig.h"
 
 #include <QObject>
-#include <QTcpSocket>
+#include <QSslSocket>
 #include <QTimer>
 
 // The tunnel's control connection to the edge: greets with the tunnel's credentials, answers
@@ -32,7 +32,7 @@ private:
     void lost(const QString& why);
 
     TunnelConfig config_;
-    QTcpSocket socket_;
+    QSslSocket socket_;
     QTimer retry_;
     QTimer silence_;
     int backoffMs_ = firstBackoffMs;

@@ -86,5 +86,6 @@ std::variant<TunnelConfig, QString> loadTunnelConfig(const QString& configPath) 
     if (!splitAddress(credentials.value(QStringLiteral("endpoint")).toString(), result.edgeHost,
                       result.edgePort))
         return QStringLiteral("the credentials' \"endpoint\" must be HOST:PORT");
+    result.edgeTls = credentials.value(QStringLiteral("tls")).toBool();
     return result;
 }
