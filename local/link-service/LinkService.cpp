@@ -3,6 +3,7 @@
 #include "common/Log.h"
 #include "link-service/PublicFace.h"
 #include "link-service/PublicNames.h"
+#include "link-service/SecretHash.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -32,7 +33,7 @@ LinkService::LinkService(const ServiceOptions& options, QObject* parent)
     : QObject(parent), options_(options), state_(options.statePath),
       hub_([this](const QString& tunnelId, const QString& secret) {
           const InstallRecord* install = state_.installByTunnel(tunnelId);
-          return install && !install->revoked && install->tunnelSecret == secret;
+          return install && !install->revoked && matchesHash(secret, install->secretHash);
       }),
       edge_([this](const QString& host) { return lookup(host); }, hub_, faults_, journal_) {
     sweepTimer_.setInterval(sweepIntervalMs);
@@ -74,14 +75,17 @@ EdgeTarget LinkService::lookup(const QString& host) const {
     return {EdgeTarget::State::active, install.tunnelId};
 }
 
-InstallRecord LinkService::createInstall(const QString& device) {
-    InstallRecord install{QStringLiteral("inst_") + randomHex(8),
-                          randomHex(24),
-                          QUuid::createUuid().toString(QUuid::WithoutBraces),
-                          randomHex(32),
-                          device,
-                          false};
-    state_.installs.insert(install.installId, install);
+LinkService::NewInstall LinkService::createInstall(const QString& device) {
+    NewInstall install;
+    install.token = randomHex(24);
+    install.tunnelSecret = randomHex(32);
+    install.record = InstallRecord{QStringLiteral("inst_") + randomHex(8),
+                                   secretHash(install.token),
+                                   QUuid::createUuid().toString(QUuid::WithoutBraces),
+                                   secretHash(install.tunnelSecret),
+                                   device,
+                                   false};
+    state_.installs.insert(install.record.installId, install.record);
     state_.save();
     return install;
 }
@@ -96,7 +100,7 @@ const InstallRecord* LinkService::authenticate(const QByteArray& authorization) 
         return nullptr;
     const auto it = state_.installs.constFind(QString::fromUtf8(credential.left(dot)));
     if (it == state_.installs.constEnd() || it->revoked ||
-        it->token != QString::fromUtf8(credential.mid(dot + 1)))
+        !matchesHash(QString::fromUtf8(credential.mid(dot + 1)), it->tokenHash))
         return nullptr;
     return &*it;
 }
@@ -173,6 +177,14 @@ std::optional<LinkRecord> LinkService::mint(const QString& installId, qint64 por
     return link;
 }
 
+bool LinkService::admitRegistration(const QHostAddress& address) {
+    return !isPublic() || registrations_.admit(address, nowMs());
+}
+
+bool LinkService::mayMint(const QString& installId) const {
+    return !isPublic() || activeLinks(installId).size() < AbuseLimits::linksPerInstall;
+}
+
 QList<LinkRecord> LinkService::activeLinks(const QString& installId) const {
     QList<LinkRecord> out;
     for (const LinkRecord& link : state_.links) {
@@ -235,8 +247,8 @@ QString LinkService::tunnelEndpoint() const {
     return QStringLiteral("%1:%2").arg(host).arg(hub_.serverPort());
 }
 
-QJsonObject LinkService::credentialsFor(const InstallRecord& install) const {
-    QJsonObject credentials{{QStringLiteral("tunnelId"), install.tunnelId},
+QJsonObject LinkService::credentialsFor(const NewInstall& install) const {
+    QJsonObject credentials{{QStringLiteral("tunnelId"), install.record.tunnelId},
                             {QStringLiteral("secret"), install.tunnelSecret},
                             {QStringLiteral("endpoint"), tunnelEndpoint()}};
     // The public tunnel port speaks TLS: the client must dial it so.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link-service/AbuseLimits.h"
 #include "link-service/FaultTable.h"
 #include "link-service/PublicEdge.h"
 #include "link-service/RequestJournal.h"
@@ -26,7 +27,14 @@ public:
     void setTunnelTls(const QSslConfiguration& tls) { hub_.setTls(tls); }
     quint16 tunnelPort() const { return hub_.serverPort(); }
 
-    InstallRecord createInstall(const QString& device);
+    // A new install, with its token and tunnel secret in clear for the one answer that hands
+    // them out.
+    struct NewInstall {
+        InstallRecord record;
+        QString token;
+        QString tunnelSecret;
+    };
+    NewInstall createInstall(const QString& device);
     // The install named by an "Authorization" value, when it is known and not revoked.
     const InstallRecord* authenticate(const QByteArray& authorization) const;
     void deleteInstall(const QString& installId);
@@ -34,6 +42,10 @@ public:
 
     // A new link, or nothing when no edge port could be opened.
     std::optional<LinkRecord> mint(const QString& installId, qint64 port);
+    // Whether the public face may register one more install for this address now (counts it).
+    bool admitRegistration(const QHostAddress& address);
+    // Whether the install may hold one more live link.
+    bool mayMint(const QString& installId) const;
     QList<LinkRecord> activeLinks(const QString& installId) const;
     // Ends an active link; with an install id only one of that install's links.
     bool endLink(const QString& host, const QString& installId = {});
@@ -45,7 +57,7 @@ public:
     QString linkDomain() const;
     // The edge, for the public face to hand visitors to.
     PublicEdge& edge() { return edge_; }
-    QJsonObject credentialsFor(const InstallRecord& install) const;
+    QJsonObject credentialsFor(const NewInstall& install) const;
     QJsonObject linkJson(const LinkRecord& link) const;
     QJsonObject snapshot() const;
 
@@ -67,4 +79,6 @@ private:
     TunnelHub hub_;
     PublicEdge edge_;
     QTimer sweepTimer_;
+    AddressRateLimit registrations_{AbuseLimits::registrationsPerAddressPerHour,
+                                    AbuseLimits::registrationWindowMs};
 };

@@ -3,6 +3,7 @@
 #include "common/ByteRelay.h"
 #include "common/Log.h"
 #include "common/RequestReader.h"
+#include "link-service/AbuseLimits.h"
 #include "link-service/PublicNames.h"
 
 #include <QPointer>
@@ -88,6 +89,16 @@ void PublicEdge::adopt(QTcpSocket* visitor, const QString& serverName) {
                     answer(visitor, 421, "This connection was made for another name.\n");
                     return;
                 }
+                int& open = openVisitors_[host];
+                if (open >= AbuseLimits::visitorConnectionsPerLink) {
+                    answer(visitor, 429, "This link has too many visitors right now.\n");
+                    return;
+                }
+                ++open;
+                connect(visitor, &QObject::destroyed, this, [this, host] {
+                    if (--openVisitors_[host] <= 0)
+                        openVisitors_.remove(host);
+                });
                 serve(visitor, host, head, rest);
             });
     connect(reader, &RequestReader::failed, visitor, [visitor](int status) {

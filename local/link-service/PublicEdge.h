@@ -4,6 +4,7 @@
 #include "link-service/RequestJournal.h"
 #include "link-service/TunnelHub.h"
 
+#include <QHash>
 #include <QObject>
 #include <QTcpServer>
 #include <functional>
@@ -54,4 +55,6 @@ private:
     // Per port: the IPv4 listener and, where the system has it, the IPv6 one, so that a
     // browser resolving "localhost" to either address arrives.
     std::map<quint16, std::vector<std::unique_ptr<QTcpServer>>> servers_;
+    // Open visitor connections per link on the public face.
+    QHash<QString, int> openVisitors_;
 };

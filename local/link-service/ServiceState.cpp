@@ -1,6 +1,7 @@
 #include "link-service/ServiceState.h"
 
 #include "common/Log.h"
+#include "link-service/SecretHash.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,9 +14,10 @@
 namespace {
 
 QJsonObject toJson(const InstallRecord& i) {
-    return {{QStringLiteral("installId"), i.installId}, {QStringLiteral("token"), i.token},
-            {QStringLiteral("tunnelId"), i.tunnelId},   {QStringLiteral("secret"), i.tunnelSecret},
-            {QStringLiteral("device"), i.device},       {QStringLiteral("revoked"), i.revoked}};
+    return {
+        {QStringLiteral("installId"), i.installId}, {QStringLiteral("tokenHash"), i.tokenHash},
+        {QStringLiteral("tunnelId"), i.tunnelId},   {QStringLiteral("secretHash"), i.secretHash},
+        {QStringLiteral("device"), i.device},       {QStringLiteral("revoked"), i.revoked}};
 }
 
 QJsonObject toJson(const LinkRecord& l) {
@@ -55,14 +57,19 @@ QString ServiceState::load() {
     QHash<QString, LinkRecord> readLinks;
     for (const QJsonValue& v : root.value(QStringLiteral("installs")).toArray()) {
         const QJsonObject o = v.toObject();
-        if (!allStrings(o, {"installId", "token", "tunnelId", "secret", "device"})) {
+        // Files from before hashing hold "token" and "secret" in clear: hash them on reading.
+        const bool clear = allStrings(o, {"token", "secret"});
+        if (!allStrings(o, {"installId", "tunnelId", "device"}) ||
+            (!clear && !allStrings(o, {"tokenHash", "secretHash"}))) {
             valid = false;
             break;
         }
         InstallRecord i{o.value(QStringLiteral("installId")).toString(),
-                        o.value(QStringLiteral("token")).toString(),
+                        clear ? secretHash(o.value(QStringLiteral("token")).toString())
+                              : o.value(QStringLiteral("tokenHash")).toString(),
                         o.value(QStringLiteral("tunnelId")).toString(),
-                        o.value(QStringLiteral("secret")).toString(),
+                        clear ? secretHash(o.value(QStringLiteral("secret")).toString())
+                              : o.value(QStringLiteral("secretHash")).toString(),
                         o.value(QStringLiteral("device")).toString(),
                         o.value(QStringLiteral("revoked")).toBool()};
         readInstalls.insert(i.installId, i);

@@ -7,9 +7,10 @@
 
 struct InstallRecord {
     QString installId;
-    QString token;
+    // Hashes (SecretHash.h): the token and the secret themselves are handed out once, never kept.
+    QString tokenHash;
     QString tunnelId;
-    QString tunnelSecret;
+    QString secretHash;
     QString device;
     bool revoked = false;
 };
@@ -26,8 +27,8 @@ struct LinkRecord {
     qint64 endedAtMs = 0;
 };
 
-// Installs and links, optionally kept in a JSON file (written atomically, mode 0600, since it
-// holds bearer tokens and tunnel secrets) so that a restarted service still knows them.
+// Installs and links, optionally kept in a JSON file (written atomically, mode 0600) so that a
+// restarted service still knows them.
 class ServiceState {
 public:
     explicit ServiceState(QString path) : path_(std::move(path)) {}

@@ -73,8 +73,8 @@ private:
 
 } // namespace
 
-TlsListener::TlsListener(QSslConfiguration configuration, QObject* parent)
-    : QTcpServer(parent), configuration_(std::move(configuration)) {}
+TlsListener::TlsListener(const QSslConfiguration& configuration, QObject* parent)
+    : QTcpServer(parent), configuration_(configuration) {}
 
 void TlsListener::incomingConnection(qintptr descriptor) {
     new HelloPeek(

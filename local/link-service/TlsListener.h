@@ -15,7 +15,7 @@ public:
     // The largest first record TLS allows (16 KiB plus header and expansion).
     static constexpr qsizetype maxHelloBytes = 16384 + 2048 + 5;
 
-    explicit TlsListener(QSslConfiguration configuration, QObject* parent = nullptr);
+    explicit TlsListener(const QSslConfiguration& configuration, QObject* parent = nullptr);
     void setConfiguration(const QSslConfiguration& configuration) {
         configuration_ = configuration;
     }

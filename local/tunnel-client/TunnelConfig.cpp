@@ -10,7 +10,7 @@
 namespace {
 
 // Files larger than this are not configuration files.
-constexpr qint64 maxFileBytes = 1024 * 1024;
+constexpr qint64 maxFileBytes = qint64{1024} * 1024;
 
 std::variant<QJsonObject, QString> readObject(const QString& path, const char* what) {
     QFile file(QDir::current().absoluteFilePath(path));

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <gtest/gtest.h>
 
 namespace {
@@ -203,6 +204,48 @@ TEST_F(LinkServiceApi, AMalformedStateFileIsSetAsideNotLost) {
                   .status,
               401);
     EXPECT_TRUE(QFile::exists(statePath() + QStringLiteral(".bad")));
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+TEST_F(LinkServiceApi, TheStateKeepsNoTokenOrTunnelSecretInClear) {
+    const QJsonObject credentials =
+        QJsonDocument::fromJson(readAll(dir.filePath(install.tunnelId + QStringLiteral(".json"))))
+            .object();
+    const QByteArray secret = credentials.value(QStringLiteral("secret")).toString().toUtf8();
+    ASSERT_FALSE(secret.isEmpty());
+    const QByteArray state = readAll(statePath());
+    ASSERT_TRUE(state.contains(install.installId.toUtf8()));
+    EXPECT_FALSE(state.contains(install.token.toUtf8()));
+    EXPECT_FALSE(state.contains(secret));
+}
+
+TEST_F(LinkServiceApi, AStateFileWithClearTokensIsStillReadAndRewrittenHashed) {
+    service.stop();
+    QFile file(statePath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("{\"installs\": [{\"installId\": \"inst_old\", \"token\": \"oldtoken\", "
+               "\"tunnelId\": \"t-old\", \"secret\": \"oldsecret\", \"device\": \"d\"}], "
+               "\"links\": []}");
+    file.close();
+    ServiceProcess again;
+    ASSERT_TRUE(again.start(statePath()));
+    EXPECT_EQ(httpCall("GET", again.api(QStringLiteral("/v1/links")), {},
+                       {{"Authorization", "Bearer inst_old.oldtoken"}})
+                  .status,
+              200);
+    EXPECT_EQ(httpCall("GET", again.api(QStringLiteral("/v1/links")), {},
+                       {{"Authorization", "Bearer inst_old.wrongtoken"}})
+                  .status,
+              401);
+    const QByteArray state = readAll(statePath());
+    EXPECT_TRUE(state.contains("inst_old"));
+    EXPECT_FALSE(state.contains("oldtoken"));
+    EXPECT_FALSE(state.contains("oldsecret"));
 }
 
 class ShortLivedLinks : public LinkServiceApi {

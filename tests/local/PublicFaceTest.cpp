@@ -2,6 +2,7 @@
 // redirect from plain HTTP and the certificate reload, with a certificate authority made here.
 #include "LocalParties.h"
 #include "TestCertificates.h"
+#include "link-service/AbuseLimits.h"
 #include "support/Wait.h"
 
 #include <QDir>
@@ -237,6 +238,33 @@ TEST_F(PublicFace, InstallsAndLinksSurviveARestart) {
     ASSERT_EQ(listed.size(), 1) << service.output().constData();
     EXPECT_EQ(listed[0].toObject().value(QStringLiteral("host")).toString(), host);
     EXPECT_EQ(call(host, request("GET", host, "/")).status(), 530);
+}
+
+TEST_F(PublicFace, AnInstallHoldsOnlySoManyLiveLinks) {
+    registerInstall();
+    QString first;
+    for (int i = 0; i < AbuseLimits::linksPerInstall; ++i) {
+        const QString host = mint(3000 + i);
+        ASSERT_FALSE(host.isEmpty()) << i;
+        if (first.isEmpty())
+            first = host;
+    }
+    int status = 0;
+    api("POST", "/v1/links", "{\"port\":4000}", &status);
+    EXPECT_EQ(status, 429);
+    api("DELETE", "/v1/links/" + first.toLatin1(), {}, &status);
+    ASSERT_EQ(status, 200);
+    EXPECT_FALSE(mint(4000).isEmpty());
+}
+
+TEST_F(PublicFace, OneAddressRegistersOnlySoManyInstallsAnHour) {
+    const QByteArray registration = request("POST", apiName, "/v1/install",
+                                            "X-Skerrow-Device: " + QByteArray(64, 'd') + "\r\n");
+    for (int i = 0; i < AbuseLimits::registrationsPerAddressPerHour; ++i)
+        ASSERT_EQ(call(apiName, registration).status(), 200) << i;
+    const TlsAnswer refused = call(apiName, registration);
+    EXPECT_EQ(refused.status(), 429);
+    EXPECT_TRUE(bodyOf(refused.bytes).contains("too many")) << refused.bytes.constData();
 }
 
 TEST_F(PublicFace, SighupSwapsTheCertificateForNewConnectionsAndKeepsOpenOnes) {
