@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <memory>
 #include <optional>
 
 struct InstallRecord {
@@ -27,16 +28,22 @@ struct LinkRecord {
     qint64 endedAtMs = 0;
 };
 
-// Installs and links, optionally kept in a JSON file (written atomically, mode 0600) so that a
-// restarted service still knows them.
+class StateDatabase;
+
+// Installs and links, optionally kept in an SQLite file (mode 0600) so that a restarted or
+// killed service still knows them. The JSON file of earlier versions is read once and replaced
+// by the database.
 class ServiceState {
 public:
-    explicit ServiceState(QString path) : path_(std::move(path)) {}
+    explicit ServiceState(QString path);
+    ~ServiceState();
 
-    // Reads the file; a missing file is an empty state. A malformed file is moved aside (and
-    // reported) rather than overwritten, so nothing is lost silently.
+    // Reads the file; a missing file is an empty state. A file that is not a state of ours is
+    // moved aside (and reported) rather than overwritten, so nothing is lost silently. Returns
+    // what is worth logging, or nothing.
     QString load();
-    void save() const;
+    // Commits the current state; a failure is logged and the previous state stays on disk.
+    void save();
 
     QHash<QString, InstallRecord> installs;
     QHash<QString, LinkRecord> links;
@@ -44,5 +51,12 @@ public:
     const InstallRecord* installByTunnel(const QString& tunnelId) const;
 
 private:
+    // The JSON file of earlier versions; a problem when it is malformed.
+    QString loadLegacyJson();
+    // Moves the file aside as "<path>.bad" and returns the sentence that says so.
+    QString setAside(const QString& why);
+    QString openDatabase();
+
     QString path_;
+    std::unique_ptr<StateDatabase> database_;
 };
