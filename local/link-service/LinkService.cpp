@@ -283,3 +283,31 @@ QJsonObject LinkService::snapshot() const {
     }
     return {{QStringLiteral("installs"), installs}, {QStringLiteral("links"), links}};
 }
+
+QByteArray LinkService::metricsText() const {
+    qsizetype active = 0;
+    for (const LinkRecord& link : state_.links)
+        active += link.ended ? 0 : 1;
+    QByteArray out;
+    const auto gauge = [&out](const char* name, const char* help, qint64 value) {
+        out += QByteArray("# HELP ") + name + ' ' + help + "\n# TYPE " + name + " gauge\n" + name +
+               ' ' + QByteArray::number(value) + '\n';
+    };
+    gauge("skerrow_tunnels_connected", "Tunnels with a live connection.", hub_.connectedCount());
+    gauge("skerrow_installs", "Registered installs.", state_.installs.size());
+    gauge("skerrow_links_active", "Links that serve visitors.", active);
+    gauge("skerrow_links_ended", "Ended links still answering as ended.",
+          state_.links.size() - active);
+    const PublicEdge::Counts& counts = edge_.counts();
+    out +=
+        "# HELP skerrow_edge_requests_total Visitor requests, by who answered and status class.\n"
+        "# TYPE skerrow_edge_requests_total counter\n";
+    out += "skerrow_edge_requests_total{answered_by=\"tunnel\"} " +
+           QByteArray::number(counts.delivered) + '\n';
+    for (size_t statusClass = 1; statusClass < counts.answeredByClass.size(); ++statusClass) {
+        out += "skerrow_edge_requests_total{answered_by=\"edge\",class=\"" +
+               QByteArray::number(statusClass) + "xx\"} " +
+               QByteArray::number(counts.answeredByClass[statusClass]) + '\n';
+    }
+    return out;
+}

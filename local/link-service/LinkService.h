@@ -60,6 +60,8 @@ public:
     QJsonObject credentialsFor(const NewInstall& install) const;
     QJsonObject linkJson(const LinkRecord& link) const;
     QJsonObject snapshot() const;
+    // The figures of the metrics endpoint, in the Prometheus text format.
+    QByteArray metricsText() const;
 
     FaultTable& faults() { return faults_; }
     RequestJournal& journal() { return journal_; }

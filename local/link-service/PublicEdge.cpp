@@ -8,6 +8,7 @@
 
 #include <QPointer>
 #include <QTimer>
+#include <algorithm>
 
 namespace {
 
@@ -17,13 +18,14 @@ QString visitorAddress(const QHostAddress& peer) {
     return isV4 ? QHostAddress(v4).toString() : peer.toString();
 }
 
-void answer(QTcpSocket* visitor, int status, const QByteArray& body,
-            const QList<HttpHeader>& headers = {}) {
+} // namespace
+
+void PublicEdge::answer(QTcpSocket* visitor, int status, const QByteArray& body,
+                        const QList<HttpHeader>& headers) {
+    ++counts_.answeredByClass[static_cast<size_t>(std::clamp(status / 100, 0, 5))];
     visitor->write(httpResponse(status, body, headers));
     visitor->disconnectFromHost();
 }
-
-} // namespace
 
 PublicEdge::PublicEdge(Lookup lookup, TunnelHub& hub, FaultTable& faults, RequestJournal& journal,
                        QObject* parent)
@@ -68,7 +70,7 @@ void PublicEdge::accept(QTcpServer* server, quint16 port) {
                 [this, visitor, host](const HttpRequestHead& head, const QByteArray& rest) {
                     serve(visitor, host, head, rest);
                 });
-        connect(reader, &RequestReader::failed, visitor, [visitor](int status) {
+        connect(reader, &RequestReader::failed, visitor, [this, visitor](int status) {
             if (status == 0)
                 visitor->abort();
             else
@@ -101,7 +103,7 @@ void PublicEdge::adopt(QTcpSocket* visitor, const QString& serverName) {
                 });
                 serve(visitor, host, head, rest);
             });
-    connect(reader, &RequestReader::failed, visitor, [visitor](int status) {
+    connect(reader, &RequestReader::failed, visitor, [this, visitor](int status) {
         if (status == 0)
             visitor->abort();
         else
@@ -179,6 +181,7 @@ void PublicEdge::deliver(QTcpSocket* visitor, const QString& host, const QString
                                  : "The tunnel of this link is not connected.\n");
             return;
         }
+        ++counts_.delivered;
         new ByteRelay(visitor, stream, first, this);
     });
 }

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QObject>
 #include <QTcpServer>
+#include <array>
 #include <functional>
 #include <map>
 #include <memory>
@@ -41,8 +42,18 @@ public:
 
     static QString hostFor(quint16 port);
 
+    // Visitor requests so far: answered by the edge itself, by status class (index 1 to 5),
+    // and delivered into a tunnel.
+    struct Counts {
+        std::array<quint64, 6> answeredByClass{};
+        quint64 delivered = 0;
+    };
+    const Counts& counts() const { return counts_; }
+
 private:
     void accept(QTcpServer* server, quint16 port);
+    void answer(QTcpSocket* visitor, int status, const QByteArray& body,
+                const QList<HttpHeader>& headers = {});
     void serve(QTcpSocket* visitor, const QString& host, const HttpRequestHead& head,
                const QByteArray& rest);
     void deliver(QTcpSocket* visitor, const QString& host, const QString& tunnelId,
@@ -57,4 +68,5 @@ private:
     std::map<quint16, std::vector<std::unique_ptr<QTcpServer>>> servers_;
     // Open visitor connections per link on the public face.
     QHash<QString, int> openVisitors_;
+    Counts counts_;
 };

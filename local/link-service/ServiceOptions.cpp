@@ -107,8 +107,12 @@ ParsedServiceOptions parseServiceOptions(const QStringList& arguments) {
         QStringLiteral("host:port that tunnel clients are told to dial (public face; default: "
                        "api.<domain>:<tunnel port>)."),
         QStringLiteral("host:port"));
-    parser.addOptions({apiPort, controlPort, tunnelPort, edgePorts, lifetime, grace, state,
-                       ephemeral, domain, certificate, key, httpsPort, httpPort, listen,
+    const QCommandLineOption metricsPort(
+        QStringLiteral("metrics-port"),
+        QStringLiteral("Loopback port for /metrics (Prometheus text) and /healthz (public face)."),
+        QStringLiteral("port"));
+    parser.addOptions({metricsPort, apiPort, controlPort, tunnelPort, edgePorts, lifetime, grace,
+                       state, ephemeral, domain, certificate, key, httpsPort, httpPort, listen,
                        tunnelEndpoint});
 
     ParsedServiceOptions result;
@@ -161,7 +165,7 @@ ParsedServiceOptions parseServiceOptions(const QStringList& arguments) {
         options.statePath = parser.value(state);
     if (!parser.isSet(domain)) {
         for (const QCommandLineOption* publicOnly :
-             {&certificate, &key, &httpsPort, &httpPort, &listen, &tunnelEndpoint}) {
+             {&certificate, &key, &httpsPort, &httpPort, &listen, &tunnelEndpoint, &metricsPort}) {
             if (parser.isSet(*publicOnly))
                 return fail(QStringLiteral("--%1 belongs to the public face: give --domain too")
                                 .arg(publicOnly->names().first()));
@@ -184,8 +188,11 @@ ParsedServiceOptions parseServiceOptions(const QStringList& arguments) {
         return fail(QStringLiteral("the public face needs --tls-cert and --tls-key"));
     const auto https_ = parsePort(parser.value(httpsPort));
     const auto http_ = parsePort(parser.value(httpPort));
-    if (!https_ || !http_)
+    const auto metrics_ =
+        parser.isSet(metricsPort) ? parsePort(parser.value(metricsPort)) : quint16{0};
+    if (!https_ || !http_ || !metrics_)
         return fail(QStringLiteral("a port must be a number from 0 to 65535"));
+    options.metricsPort = *metrics_;
     options.httpsPort = *https_;
     options.httpPort = *http_;
     options.listenAddress = parser.value(listen);

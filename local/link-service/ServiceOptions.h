@@ -25,6 +25,8 @@ struct ServiceOptions {
     quint16 httpsPort = 443;
     quint16 httpPort = 80;
     QString listenAddress;
+    // Loopback port for /metrics (Prometheus text) and /healthz; 0: none.
+    quint16 metricsPort = 0;
     // "host:port" the credentials tell tunnel clients to dial; empty: the tunnel port on loopback,
     // or on the public face on api.<domain>.
     QString tunnelEndpoint;

@@ -5,6 +5,7 @@
 #include "link-service/TlsListener.h"
 
 #include <QRandomGenerator>
+#include <algorithm>
 
 namespace {
 
@@ -72,6 +73,12 @@ void TunnelHub::setTls(const QSslConfiguration& tls) {
 bool TunnelHub::isConnected(const QString& tunnelId) const {
     const QPointer<QTcpSocket> s = controls_.value(tunnelId);
     return s && s->state() == QAbstractSocket::ConnectedState;
+}
+
+qsizetype TunnelHub::connectedCount() const {
+    return std::count_if(controls_.cbegin(), controls_.cend(), [](const QPointer<QTcpSocket>& s) {
+        return s && s->state() == QAbstractSocket::ConnectedState;
+    });
 }
 
 void TunnelHub::accept() {

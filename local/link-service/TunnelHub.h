@@ -38,6 +38,7 @@ public:
     QString errorString() const { return server_->errorString(); }
 
     bool isConnected(const QString& tunnelId) const;
+    qsizetype connectedCount() const;
     void openStream(const QString& tunnelId, StreamReady ready);
     void dropTunnel(const QString& tunnelId);
 

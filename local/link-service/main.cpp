@@ -75,10 +75,22 @@ int runPublic(const ServiceOptions& options, LinkService& service) {
         return cannotListen("public face", face.errorString());
     if (!service.listenTunnels(address, options.tunnelPort, std::get<QSslConfiguration>(loaded)))
         return cannotListen("tunnels", QStringLiteral("port %1 is taken").arg(options.tunnelPort));
-    announce(QStringLiteral("https=%1 http=%2 tunnel=%3")
+    SimpleHttpServer metrics(
+        [&service](const HttpRequest& request, const HttpResponder& responder) {
+            if (request.path() == "/metrics")
+                responder.respond(200, service.metricsText(), {}, "text/plain; version=0.0.4");
+            else if (request.path() == "/healthz")
+                responder.respond(200, "ok\n", {}, "text/plain");
+            else
+                responder.respond(404, "not found\n", {}, "text/plain");
+        });
+    if (options.metricsPort != 0 && !metrics.listen(QHostAddress::LocalHost, options.metricsPort))
+        return cannotListen("metrics", metrics.errorString());
+    announce(QStringLiteral("https=%1 http=%2 tunnel=%3 metrics=%4")
                  .arg(face.httpsPort())
                  .arg(face.httpPort())
-                 .arg(service.tunnelPort()));
+                 .arg(service.tunnelPort())
+                 .arg(metrics.serverPort()));
     logLine("service", QStringLiteral("https://api.%1/ and https://*.%1/ on port %2, redirect on "
                                       "port %3, tunnels on port %4")
                            .arg(options.domain)

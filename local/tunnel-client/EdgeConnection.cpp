@@ -4,6 +4,8 @@
 #include "common/TunnelProtocol.h"
 #include "tunnel-client/EdgeTls.h"
 
+#include <QRandomGenerator>
+
 EdgeConnection::EdgeConnection(const TunnelConfig& config, QObject* parent)
     : QObject(parent), config_(config) {
     retry_.setSingleShot(true);
@@ -92,7 +94,10 @@ void EdgeConnection::lost(const QString& why) {
     ready_ = false;
     greeted_ = false;
     socket_.abort();
-    logLine("tunnel", QStringLiteral("retrying in %1 ms").arg(backoffMs_));
-    retry_.start(backoffMs_);
+    // Between half and all of the current back-off, at random: clients that lost the edge
+    // together (an edge restart) do not all come back in the same instant.
+    const int delayMs = backoffMs_ / 2 + QRandomGenerator::global()->bounded(backoffMs_ / 2 + 1);
+    logLine("tunnel", QStringLiteral("retrying in %1 ms").arg(delayMs));
+    retry_.start(delayMs);
     backoffMs_ = std::min(backoffMs_ * 2, maxBackoffMs);
 }

@@ -7,8 +7,8 @@
 #include <QTimer>
 
 // The tunnel's control connection to the edge: greets with the tunnel's credentials, answers
-// pings, reports stream requests, and reconnects with growing back-off whenever the edge goes
-// away, refuses the tunnel or falls silent.
+// pings, reports stream requests, and reconnects with growing, capped and jittered back-off
+// whenever the edge goes away, refuses the tunnel or falls silent.
 class EdgeConnection : public QObject {
     Q_OBJECT
 public:

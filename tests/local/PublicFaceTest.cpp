@@ -50,16 +50,18 @@ protected:
             QStringLiteral("First")));
         authority = certificates.authority();
         tunnelPort = freePort();
+        serviceMetricsPort = freePort();
         ASSERT_TRUE(startService()) << service.output().constData();
     }
 
     bool startService() {
-        return service.startPublic(dir.filePath(QStringLiteral("state.json")), domain,
-                                   certificates.certificate(QStringLiteral("first")),
-                                   certificates.key(QStringLiteral("first")),
-                                   {QStringLiteral("--tunnel-port"), QString::number(tunnelPort),
-                                    QStringLiteral("--tunnel-endpoint"),
-                                    QStringLiteral("localhost:%1").arg(tunnelPort)});
+        return service.startPublic(
+            dir.filePath(QStringLiteral("state.json")), domain,
+            certificates.certificate(QStringLiteral("first")),
+            certificates.key(QStringLiteral("first")),
+            {QStringLiteral("--tunnel-port"), QString::number(tunnelPort),
+             QStringLiteral("--tunnel-endpoint"), QStringLiteral("localhost:%1").arg(tunnelPort),
+             QStringLiteral("--metrics-port"), QString::number(serviceMetricsPort)});
     }
 
     TlsAnswer call(const QString& name, const QByteArray& wire) {
@@ -97,6 +99,7 @@ protected:
     QList<QSslCertificate> authority;
     ServiceProcess service;
     quint16 tunnelPort = 0;
+    quint16 serviceMetricsPort = 0;
     QJsonObject installJson;
 };
 
@@ -265,6 +268,27 @@ TEST_F(PublicFace, OneAddressRegistersOnlySoManyInstallsAnHour) {
     const TlsAnswer refused = call(apiName, registration);
     EXPECT_EQ(refused.status(), 429);
     EXPECT_TRUE(bodyOf(refused.bytes).contains("too many")) << refused.bytes.constData();
+}
+
+TEST_F(PublicFace, MetricsCountTunnelsLinksAndTheEdgesOwnAnswers) {
+    registerInstall();
+    const QString host = mint(3000);
+    const QString unknown = QStringLiteral("nosuchname.share.test");
+    for (int i = 0; i < 2; ++i)
+        ASSERT_EQ(call(unknown, request("GET", unknown, "/")).status(), 404);
+    ASSERT_EQ(call(host, request("GET", host, "/")).status(), 530);
+
+    const HttpResult metrics =
+        httpCall("GET", QStringLiteral("http://127.0.0.1:%1/metrics").arg(serviceMetricsPort));
+    ASSERT_EQ(metrics.status, 200);
+    for (const char* line :
+         {"skerrow_installs 1\n", "skerrow_links_active 1\n", "skerrow_tunnels_connected 0\n",
+          "skerrow_edge_requests_total{answered_by=\"edge\",class=\"4xx\"} 2\n",
+          "skerrow_edge_requests_total{answered_by=\"edge\",class=\"5xx\"} 1\n"})
+        EXPECT_TRUE(metrics.body.contains(line)) << line << metrics.body.constData();
+    EXPECT_EQ(httpCall("GET", QStringLiteral("http://127.0.0.1:%1/healthz").arg(serviceMetricsPort))
+                  .status,
+              200);
 }
 
 TEST_F(PublicFace, SighupSwapsTheCertificateForNewConnectionsAndKeepsOpenOnes) {
