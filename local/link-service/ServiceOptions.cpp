@@ -46,10 +46,12 @@ ParsedServiceOptions parseServiceOptions(const QStringList& arguments) {
     const quint16 api = defaultApiPort();
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Local link service: the install and links API, a public edge on loopback (one port per "
-        "link, http://localhost:<port>), a tunnel endpoint for the local tunnel client, and test "
-        "controls. Prints one line \"skerrow-link-service ports api=N control=N tunnel=N\" on "
-        "standard output once it listens; logs every request on standard error."));
+        "Link service: the install and links API, a public edge and a tunnel endpoint. By default "
+        "on loopback for this machine (one port per link, http://localhost:<port>, plain HTTP) "
+        "with test controls; with --domain the public face (TLS, https://<name>.<domain>/). "
+        "Prints one line \"skerrow-link-service ports api=N control=N tunnel=N\" (public face: "
+        "\"https=N http=N tunnel=N metrics=N\") on standard output once it listens; logs every "
+        "request on standard error."));
     parser.addHelpOption();
     const QCommandLineOption apiPort(QStringLiteral("api-port"),
                                      QStringLiteral("Port of the REST API (0: any free port)."),

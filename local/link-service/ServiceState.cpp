@@ -131,8 +131,7 @@ QString ServiceState::load() {
     }
     file.close();
     if (QString problem = openDatabase(); !problem.isEmpty()) {
-        const QString report =
-            setAside(QStringLiteral("unreadable state database (%1):").arg(problem));
+        QString report = setAside(QStringLiteral("unreadable state database (%1):").arg(problem));
         installs.clear();
         links.clear();
         if (QString again = openDatabase(); !again.isEmpty())

@@ -106,7 +106,7 @@ std::optional<QString> StateDatabase::open(const QString& path) {
     }
     sqlite3_busy_timeout(db_, busyTimeoutMs);
     for (const char* sql : {"PRAGMA journal_mode=WAL;", "PRAGMA synchronous=FULL;", schema}) {
-        if (const auto problem = exec(sql)) {
+        if (auto problem = exec(sql)) {
             close();
             return problem;
         }
@@ -148,7 +148,7 @@ std::optional<QString> StateDatabase::read(QHash<QString, InstallRecord>& instal
 
 std::optional<QString> StateDatabase::write(const QHash<QString, InstallRecord>& installs,
                                             const QHash<QString, LinkRecord>& links) {
-    if (const auto problem = exec("BEGIN IMMEDIATE;"))
+    if (auto problem = exec("BEGIN IMMEDIATE;"))
         return problem;
     bool ok = true;
     {
@@ -200,7 +200,7 @@ std::optional<QString> StateDatabase::write(const QHash<QString, InstallRecord>&
         exec("ROLLBACK;");
         return reason;
     }
-    if (const auto problem = exec("COMMIT;")) {
+    if (auto problem = exec("COMMIT;")) {
         exec("ROLLBACK;");
         return problem;
     }

@@ -64,7 +64,8 @@ TEST_F(LinkServiceApi, MintListAndEndALink) {
     EXPECT_EQ(link.value(QStringLiteral("port")).toInt(), 3000);
     EXPECT_EQ(link.value(QStringLiteral("url")).toString(), QStringLiteral("http://") + host);
     // The default lifetime is hours, counted in milliseconds since 1970.
-    EXPECT_GT(link.value(QStringLiteral("expiresAt")).toDouble(), double(before + 3600 * 1000));
+    EXPECT_GT(link.value(QStringLiteral("expiresAt")).toDouble(),
+              double(before + qint64{3600} * 1000));
 
     const QJsonArray listed =
         authed("GET", QStringLiteral("/v1/links")).json().value(QStringLiteral("links")).toArray();
@@ -171,7 +172,7 @@ TEST_F(LinkServiceApi, TheControlsReadBackWhatTheServiceReceived) {
     EXPECT_EQ(r.value(QStringLiteral("path")).toString(), QStringLiteral("/v1/links"));
     EXPECT_EQ(r.value(QStringLiteral("body")).toString(), QStringLiteral("{\"port\":4000}"));
     bool sawAuth = false;
-    for (const QJsonValue& h : r.value(QStringLiteral("headers")).toArray()) {
+    for (const QJsonValue h : r.value(QStringLiteral("headers")).toArray()) {
         if (h.toArray()[0].toString().toLower() == QStringLiteral("authorization"))
             sawAuth = h.toArray()[1].toString() == QString::fromUtf8(install.authorization());
     }
