@@ -9,6 +9,8 @@ seconds=${2:-8}
 work=$(mktemp -d)
 pids=()
 cleanup() {
+  # Tunnel clients are started inside command substitutions: their pids come back in a file.
+  [ -f "$work/tunnel.pids" ] && mapfile -t -O "${#pids[@]}" pids < "$work/tunnel.pids"
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   rm -rf "$work"
 }
@@ -55,7 +57,7 @@ open(d + '/auth', 'w').write("Bearer " + o['installId'] + "." + o['installToken'
 PY
   (cd "$dir" && SSL_CERT_FILE="$work/ca.pem" exec "$build/libexec/skerrow/cloudflared" tunnel \
      --config "$PWD/config.yml" --no-autoupdate run >tunnel.log 2>&1) &
-  pids+=($!)
+  echo $! >>"$work/tunnel.pids"
   for _ in $(seq 50); do
     curl -sf "http://127.0.0.1:$metrics/ready" >/dev/null && break
     sleep 0.1
