@@ -30,18 +30,21 @@ bool SimpleHttpServer::listen(const QHostAddress& address, quint16 port) {
 }
 
 void SimpleHttpServer::accept() {
-    while (QTcpSocket* socket = server_.nextPendingConnection()) {
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        auto* reader = new RequestReader(socket, true);
-        connect(reader, &RequestReader::complete, this,
-                [this, socket](const HttpRequestHead& head, const QByteArray& body) {
-                    handler_(HttpRequest{head, body, socket->peerAddress()}, HttpResponder(socket));
-                });
-        connect(reader, &RequestReader::failed, socket, [socket](int status) {
-            if (status == 0)
-                socket->abort();
-            else
-                HttpResponder(socket).respond(status, reasonPhrase(status), {}, "text/plain");
-        });
-    }
+    while (QTcpSocket* socket = server_.nextPendingConnection())
+        serve(socket);
+}
+
+void SimpleHttpServer::serve(QTcpSocket* socket) {
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    auto* reader = new RequestReader(socket, true);
+    connect(reader, &RequestReader::complete, this,
+            [this, socket](const HttpRequestHead& head, const QByteArray& body) {
+                handler_(HttpRequest{head, body, socket->peerAddress()}, HttpResponder(socket));
+            });
+    connect(reader, &RequestReader::failed, socket, [socket](int status) {
+        if (status == 0)
+            socket->abort();
+        else
+            HttpResponder(socket).respond(status, reasonPhrase(status), {}, "text/plain");
+    });
 }

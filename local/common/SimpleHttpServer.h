@@ -39,6 +39,8 @@ public:
     bool listen(const QHostAddress& address, quint16 port);
     quint16 serverPort() const { return server_.serverPort(); }
     QString errorString() const { return server_.errorString(); }
+    // Reads and answers one request on a connection accepted elsewhere (a TLS listener).
+    void serve(QTcpSocket* socket);
 
 private:
     void accept();

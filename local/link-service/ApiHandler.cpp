@@ -10,8 +10,6 @@
 
 namespace {
 
-// The link domain reported to new installs: the local edge serves every link on localhost.
-constexpr char linkDomain[] = "localhost";
 constexpr char linksPrefix[] = "/v1/links/";
 
 void json(const HttpResponder& responder, int status, const QJsonObject& body) {
@@ -73,12 +71,15 @@ void ApiHandler::handle(const HttpRequest& request, const HttpResponder& respond
         const QByteArray device = request.head.header("x-skerrow-device").value_or("");
         if (device.isEmpty())
             return fail(400, QStringLiteral("missing X-Skerrow-Device"));
-        const InstallRecord install = service_.createInstall(QString::fromUtf8(device));
-        return reply(200, {{QStringLiteral("installId"), install.installId},
+        if (!service_.admitRegistration(request.peer))
+            return fail(429, QStringLiteral("too many new installs from this address; try again "
+                                            "in an hour"));
+        const LinkService::NewInstall install = service_.createInstall(QString::fromUtf8(device));
+        return reply(200, {{QStringLiteral("installId"), install.record.installId},
                            {QStringLiteral("installToken"), install.token},
-                           {QStringLiteral("tunnelId"), install.tunnelId},
+                           {QStringLiteral("tunnelId"), install.record.tunnelId},
                            {QStringLiteral("credentials"), service_.credentialsFor(install)},
-                           {QStringLiteral("domain"), QLatin1String(linkDomain)}});
+                           {QStringLiteral("domain"), service_.linkDomain()}});
     }
     const bool known = path == "/v1/install" || path == "/v1/links" || path.startsWith(linksPrefix);
     if (!known)
@@ -111,6 +112,9 @@ void ApiHandler::handle(const HttpRequest& request, const HttpResponder& respond
         if (!body.isObject() || !port.isDouble() || portNumber != static_cast<int>(portNumber) ||
             portNumber < 1 || portNumber > 65535)
             return fail(400, QStringLiteral("body must be {\"port\": 1..65535}"));
+        if (!service_.mayMint(installId))
+            return fail(429, QStringLiteral("this install has as many live links as it may; "
+                                            "stop one first"));
         const std::optional<LinkRecord> link =
             service_.mint(installId, static_cast<qint64>(portNumber));
         if (!link)

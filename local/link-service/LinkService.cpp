@@ -1,11 +1,15 @@
 #include "link-service/LinkService.h"
 
 #include "common/Log.h"
+#include "link-service/PublicFace.h"
+#include "link-service/PublicNames.h"
+#include "link-service/SecretHash.h"
 
 #include <QDateTime>
 #include <QJsonArray>
 #include <QRandomGenerator>
 #include <QUuid>
+#include <tuple>
 
 namespace {
 
@@ -29,7 +33,7 @@ LinkService::LinkService(const ServiceOptions& options, QObject* parent)
     : QObject(parent), options_(options), state_(options.statePath),
       hub_([this](const QString& tunnelId, const QString& secret) {
           const InstallRecord* install = state_.installByTunnel(tunnelId);
-          return install && !install->revoked && install->tunnelSecret == secret;
+          return install && !install->revoked && matchesHash(secret, install->secretHash);
       }),
       edge_([this](const QString& host) { return lookup(host); }, hub_, faults_, journal_) {
     sweepTimer_.setInterval(sweepIntervalMs);
@@ -43,7 +47,7 @@ void LinkService::restore() {
     const QStringList hosts = state_.links.keys();
     for (const QString& host : hosts) {
         LinkRecord& link = state_.links[host];
-        if (!edge_.open(link.edgePort)) {
+        if (link.edgePort != 0 && !edge_.open(link.edgePort)) {
             logLine("state", QStringLiteral("link %1 lost its port; dropped").arg(host));
             state_.links.remove(host);
         }
@@ -52,8 +56,13 @@ void LinkService::restore() {
     state_.save();
 }
 
-bool LinkService::listenTunnels(quint16 port) {
-    return hub_.listen(QHostAddress::LocalHost, port);
+bool LinkService::listenTunnels(const QHostAddress& address, quint16 port,
+                                const std::optional<QSslConfiguration>& tls) {
+    return hub_.listen(address, port, tls);
+}
+
+QString LinkService::linkDomain() const {
+    return isPublic() ? options_.domain : QStringLiteral("localhost");
 }
 
 EdgeTarget LinkService::lookup(const QString& host) const {
@@ -66,14 +75,17 @@ EdgeTarget LinkService::lookup(const QString& host) const {
     return {EdgeTarget::State::active, install.tunnelId};
 }
 
-InstallRecord LinkService::createInstall(const QString& device) {
-    InstallRecord install{QStringLiteral("inst_") + randomHex(8),
-                          randomHex(24),
-                          QUuid::createUuid().toString(QUuid::WithoutBraces),
-                          randomHex(32),
-                          device,
-                          false};
-    state_.installs.insert(install.installId, install);
+LinkService::NewInstall LinkService::createInstall(const QString& device) {
+    NewInstall install;
+    install.token = randomHex(24);
+    install.tunnelSecret = randomHex(32);
+    install.record = InstallRecord{QStringLiteral("inst_") + randomHex(8),
+                                   secretHash(install.token),
+                                   QUuid::createUuid().toString(QUuid::WithoutBraces),
+                                   secretHash(install.tunnelSecret),
+                                   device,
+                                   false};
+    state_.installs.insert(install.record.installId, install.record);
     state_.save();
     return install;
 }
@@ -88,7 +100,7 @@ const InstallRecord* LinkService::authenticate(const QByteArray& authorization) 
         return nullptr;
     const auto it = state_.installs.constFind(QString::fromUtf8(credential.left(dot)));
     if (it == state_.installs.constEnd() || it->revoked ||
-        it->token != QString::fromUtf8(credential.mid(dot + 1)))
+        !matchesHash(QString::fromUtf8(credential.mid(dot + 1)), it->tokenHash))
         return nullptr;
     return &*it;
 }
@@ -133,13 +145,25 @@ std::optional<quint16> LinkService::openEdgePort() {
     return std::nullopt;
 }
 
+QString LinkService::newPublicHost() const {
+    QString host;
+    do {
+        host = PublicNames::randomLabel() + QLatin1Char('.') + options_.domain;
+    } while (state_.links.contains(host));
+    return host;
+}
+
 std::optional<LinkRecord> LinkService::mint(const QString& installId, qint64 port) {
-    const std::optional<quint16> edgePort = openEdgePort();
-    if (!edgePort)
-        return std::nullopt;
     LinkRecord link;
-    link.host = PublicEdge::hostFor(*edgePort);
-    link.edgePort = *edgePort;
+    if (isPublic()) {
+        link.host = newPublicHost();
+    } else {
+        const std::optional<quint16> edgePort = openEdgePort();
+        if (!edgePort)
+            return std::nullopt;
+        link.host = PublicEdge::hostFor(*edgePort);
+        link.edgePort = *edgePort;
+    }
     link.port = port;
     link.installId = installId;
     link.expiresAtMs = nowMs() + static_cast<qint64>(options_.linkLifetimeSeconds * 1000);
@@ -153,14 +177,23 @@ std::optional<LinkRecord> LinkService::mint(const QString& installId, qint64 por
     return link;
 }
 
+bool LinkService::admitRegistration(const QHostAddress& address) {
+    return !isPublic() || registrations_.admit(address, nowMs());
+}
+
+bool LinkService::mayMint(const QString& installId) const {
+    return !isPublic() || activeLinks(installId).size() < AbuseLimits::linksPerInstall;
+}
+
 QList<LinkRecord> LinkService::activeLinks(const QString& installId) const {
     QList<LinkRecord> out;
     for (const LinkRecord& link : state_.links) {
         if (link.installId == installId && !link.ended)
             out.append(link);
     }
-    std::sort(out.begin(), out.end(),
-              [](const LinkRecord& a, const LinkRecord& b) { return a.edgePort < b.edgePort; });
+    std::sort(out.begin(), out.end(), [](const LinkRecord& a, const LinkRecord& b) {
+        return std::tie(a.edgePort, a.host) < std::tie(b.edgePort, b.host);
+    });
     return out;
 }
 
@@ -196,7 +229,8 @@ void LinkService::sweep() {
             logLine("links", QStringLiteral("%1 expired").arg(host));
         }
         if (link.ended && link.endedAtMs + graceMs <= now) {
-            edge_.close(link.edgePort);
+            if (link.edgePort != 0)
+                edge_.close(link.edgePort);
             state_.links.remove(host);
             changed = true;
         }
@@ -205,17 +239,30 @@ void LinkService::sweep() {
         state_.save();
 }
 
-QJsonObject LinkService::credentialsFor(const InstallRecord& install) const {
-    return {{QStringLiteral("tunnelId"), install.tunnelId},
-            {QStringLiteral("secret"), install.tunnelSecret},
-            {QStringLiteral("endpoint"), QStringLiteral("127.0.0.1:%1").arg(hub_.serverPort())}};
+QString LinkService::tunnelEndpoint() const {
+    if (!options_.tunnelEndpoint.isEmpty())
+        return options_.tunnelEndpoint;
+    const QString host =
+        isPublic() ? PublicFace::apiName(options_.domain) : QStringLiteral("127.0.0.1");
+    return QStringLiteral("%1:%2").arg(host).arg(hub_.serverPort());
+}
+
+QJsonObject LinkService::credentialsFor(const NewInstall& install) const {
+    QJsonObject credentials{{QStringLiteral("tunnelId"), install.record.tunnelId},
+                            {QStringLiteral("secret"), install.tunnelSecret},
+                            {QStringLiteral("endpoint"), tunnelEndpoint()}};
+    // The public tunnel port speaks TLS: the client must dial it so.
+    if (isPublic())
+        credentials.insert(QStringLiteral("tls"), true);
+    return credentials;
 }
 
 QJsonObject LinkService::linkJson(const LinkRecord& link) const {
     return {{QStringLiteral("host"), link.host},
             {QStringLiteral("port"), link.port},
             {QStringLiteral("expiresAt"), static_cast<double>(link.expiresAtMs)},
-            {QStringLiteral("url"), QStringLiteral("http://") + link.host}};
+            {QStringLiteral("url"),
+             (isPublic() ? QStringLiteral("https://") : QStringLiteral("http://")) + link.host}};
 }
 
 QJsonObject LinkService::snapshot() const {
@@ -235,4 +282,32 @@ QJsonObject LinkService::snapshot() const {
         links.append(o);
     }
     return {{QStringLiteral("installs"), installs}, {QStringLiteral("links"), links}};
+}
+
+QByteArray LinkService::metricsText() const {
+    qsizetype active = 0;
+    for (const LinkRecord& link : state_.links)
+        active += link.ended ? 0 : 1;
+    QByteArray out;
+    const auto gauge = [&out](const char* name, const char* help, qint64 value) {
+        out += QByteArray("# HELP ") + name + ' ' + help + "\n# TYPE " + name + " gauge\n" + name +
+               ' ' + QByteArray::number(value) + '\n';
+    };
+    gauge("skerrow_tunnels_connected", "Tunnels with a live connection.", hub_.connectedCount());
+    gauge("skerrow_installs", "Registered installs.", state_.installs.size());
+    gauge("skerrow_links_active", "Links that serve visitors.", active);
+    gauge("skerrow_links_ended", "Ended links still answering as ended.",
+          state_.links.size() - active);
+    const PublicEdge::Counts& counts = edge_.counts();
+    out +=
+        "# HELP skerrow_edge_requests_total Visitor requests, by who answered and status class.\n"
+        "# TYPE skerrow_edge_requests_total counter\n";
+    out += "skerrow_edge_requests_total{answered_by=\"tunnel\"} " +
+           QByteArray::number(counts.delivered) + '\n';
+    for (size_t statusClass = 1; statusClass < counts.answeredByClass.size(); ++statusClass) {
+        out += "skerrow_edge_requests_total{answered_by=\"edge\",class=\"" +
+               QByteArray::number(statusClass) + "xx\"} " +
+               QByteArray::number(counts.answeredByClass[statusClass]) + '\n';
+    }
+    return out;
 }

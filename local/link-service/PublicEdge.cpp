@@ -3,9 +3,12 @@
 #include "common/ByteRelay.h"
 #include "common/Log.h"
 #include "common/RequestReader.h"
+#include "link-service/AbuseLimits.h"
+#include "link-service/PublicNames.h"
 
 #include <QPointer>
 #include <QTimer>
+#include <algorithm>
 
 namespace {
 
@@ -15,13 +18,14 @@ QString visitorAddress(const QHostAddress& peer) {
     return isV4 ? QHostAddress(v4).toString() : peer.toString();
 }
 
-void answer(QTcpSocket* visitor, int status, const QByteArray& body,
-            const QList<HttpHeader>& headers = {}) {
+} // namespace
+
+void PublicEdge::answer(QTcpSocket* visitor, int status, const QByteArray& body,
+                        const QList<HttpHeader>& headers) {
+    ++counts_.answeredByClass[static_cast<size_t>(std::clamp(status / 100, 0, 5))];
     visitor->write(httpResponse(status, body, headers));
     visitor->disconnectFromHost();
 }
-
-} // namespace
 
 PublicEdge::PublicEdge(Lookup lookup, TunnelHub& hub, FaultTable& faults, RequestJournal& journal,
                        QObject* parent)
@@ -66,13 +70,45 @@ void PublicEdge::accept(QTcpServer* server, quint16 port) {
                 [this, visitor, host](const HttpRequestHead& head, const QByteArray& rest) {
                     serve(visitor, host, head, rest);
                 });
-        connect(reader, &RequestReader::failed, visitor, [visitor](int status) {
+        connect(reader, &RequestReader::failed, visitor, [this, visitor](int status) {
             if (status == 0)
                 visitor->abort();
             else
                 answer(visitor, status, reasonPhrase(status));
         });
     }
+}
+
+void PublicEdge::adopt(QTcpSocket* visitor, const QString& serverName) {
+    visitor->setParent(this);
+    connect(visitor, &QTcpSocket::disconnected, visitor, &QObject::deleteLater);
+    auto* reader = new RequestReader(visitor, false);
+    connect(reader, &RequestReader::complete, this,
+            [this, visitor, serverName](const HttpRequestHead& head, const QByteArray& rest) {
+                const QString host = PublicNames::hostName(head.header("host").value_or(""));
+                // A visitor must not reach one link over a connection made for another.
+                if (!serverName.isEmpty() && host != serverName) {
+                    answer(visitor, 421, "This connection was made for another name.\n");
+                    return;
+                }
+                int& open = openVisitors_[host];
+                if (open >= AbuseLimits::visitorConnectionsPerLink) {
+                    answer(visitor, 429, "This link has too many visitors right now.\n");
+                    return;
+                }
+                ++open;
+                connect(visitor, &QObject::destroyed, this, [this, host] {
+                    if (--openVisitors_[host] <= 0)
+                        openVisitors_.remove(host);
+                });
+                serve(visitor, host, head, rest);
+            });
+    connect(reader, &RequestReader::failed, visitor, [this, visitor](int status) {
+        if (status == 0)
+            visitor->abort();
+        else
+            answer(visitor, status, reasonPhrase(status));
+    });
 }
 
 void PublicEdge::serve(QTcpSocket* visitor, const QString& host, const HttpRequestHead& head,
@@ -145,6 +181,7 @@ void PublicEdge::deliver(QTcpSocket* visitor, const QString& host, const QString
                                  : "The tunnel of this link is not connected.\n");
             return;
         }
+        ++counts_.delivered;
         new ByteRelay(visitor, stream, first, this);
     });
 }

@@ -4,6 +4,7 @@
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QHostAddress>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -45,10 +46,12 @@ ParsedServiceOptions parseServiceOptions(const QStringList& arguments) {
     const quint16 api = defaultApiPort();
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Local link service: the install and links API, a public edge on loopback (one port per "
-        "link, http://localhost:<port>), a tunnel endpoint for the local tunnel client, and test "
-        "controls. Prints one line \"skerrow-link-service ports api=N control=N tunnel=N\" on "
-        "standard output once it listens; logs every request on standard error."));
+        "Link service: the install and links API, a public edge and a tunnel endpoint. By default "
+        "on loopback for this machine (one port per link, http://localhost:<port>, plain HTTP) "
+        "with test controls; with --domain the public face (TLS, https://<name>.<domain>/). "
+        "Prints one line \"skerrow-link-service ports api=N control=N tunnel=N\" (public face: "
+        "\"https=N http=N tunnel=N metrics=N\") on standard output once it listens; logs every "
+        "request on standard error."));
     parser.addHelpOption();
     const QCommandLineOption apiPort(QStringLiteral("api-port"),
                                      QStringLiteral("Port of the REST API (0: any free port)."),
@@ -78,8 +81,41 @@ ParsedServiceOptions parseServiceOptions(const QStringList& arguments) {
         QStringLiteral("path"), defaultStatePath());
     const QCommandLineOption ephemeral(QStringLiteral("ephemeral"),
                                        QStringLiteral("Keep installs and links in memory only."));
-    parser.addOptions(
-        {apiPort, controlPort, tunnelPort, edgePorts, lifetime, grace, state, ephemeral});
+    const QCommandLineOption domain(
+        QStringLiteral("domain"),
+        QStringLiteral("Serve the public face for this domain: every link is "
+                       "https://<name>.<domain>/ and the API https://api.<domain>/ on the HTTPS "
+                       "port, plain HTTP redirects to HTTPS, and there are no test controls."),
+        QStringLiteral("domain"));
+    const QCommandLineOption certificate(
+        QStringLiteral("tls-cert"),
+        QStringLiteral("PEM certificate chain for *.<domain> (public face; reread on SIGHUP)."),
+        QStringLiteral("path"));
+    const QCommandLineOption key(QStringLiteral("tls-key"),
+                                 QStringLiteral("PEM private key of --tls-cert (public face)."),
+                                 QStringLiteral("path"));
+    const QCommandLineOption httpsPort(QStringLiteral("https-port"),
+                                       QStringLiteral("HTTPS port of the public face."),
+                                       QStringLiteral("port"), QStringLiteral("443"));
+    const QCommandLineOption httpPort(QStringLiteral("http-port"),
+                                      QStringLiteral("Redirecting HTTP port of the public face."),
+                                      QStringLiteral("port"), QStringLiteral("80"));
+    const QCommandLineOption listen(
+        QStringLiteral("listen"),
+        QStringLiteral("Address the public face and the tunnel port listen on (default: all)."),
+        QStringLiteral("address"));
+    const QCommandLineOption tunnelEndpoint(
+        QStringLiteral("tunnel-endpoint"),
+        QStringLiteral("host:port that tunnel clients are told to dial (public face; default: "
+                       "api.<domain>:<tunnel port>)."),
+        QStringLiteral("host:port"));
+    const QCommandLineOption metricsPort(
+        QStringLiteral("metrics-port"),
+        QStringLiteral("Loopback port for /metrics (Prometheus text) and /healthz (public face)."),
+        QStringLiteral("port"));
+    parser.addOptions({metricsPort, apiPort, controlPort, tunnelPort, edgePorts, lifetime, grace,
+                       state, ephemeral, domain, certificate, key, httpsPort, httpPort, listen,
+                       tunnelEndpoint});
 
     ParsedServiceOptions result;
     if (!parser.parse(arguments)) {
@@ -129,6 +165,44 @@ ParsedServiceOptions parseServiceOptions(const QStringList& arguments) {
         return fail(QStringLiteral("--ended-grace wants a number of seconds, 0 or more"));
     if (!parser.isSet(ephemeral))
         options.statePath = parser.value(state);
+    if (!parser.isSet(domain)) {
+        for (const QCommandLineOption* publicOnly :
+             {&certificate, &key, &httpsPort, &httpPort, &listen, &tunnelEndpoint, &metricsPort}) {
+            if (parser.isSet(*publicOnly))
+                return fail(QStringLiteral("--%1 belongs to the public face: give --domain too")
+                                .arg(publicOnly->names().first()));
+        }
+        result.options = options;
+        return result;
+    }
+    options.domain = parser.value(domain).toLower();
+    if (options.domain.isEmpty() || options.domain.startsWith(QLatin1Char('.')))
+        return fail(QStringLiteral("--domain wants a domain name such as share.example.org"));
+    // The test controls can fail, hold up or revoke anything: never on a public machine.
+    for (const QCommandLineOption* localOnly : {&controlPort, &apiPort, &edgePorts}) {
+        if (parser.isSet(*localOnly))
+            return fail(QStringLiteral("--%1 belongs to the local face, not to --domain")
+                            .arg(localOnly->names().first()));
+    }
+    options.tlsCertificatePath = parser.value(certificate);
+    options.tlsKeyPath = parser.value(key);
+    if (options.tlsCertificatePath.isEmpty() || options.tlsKeyPath.isEmpty())
+        return fail(QStringLiteral("the public face needs --tls-cert and --tls-key"));
+    const auto https_ = parsePort(parser.value(httpsPort));
+    const auto http_ = parsePort(parser.value(httpPort));
+    const auto metrics_ =
+        parser.isSet(metricsPort) ? parsePort(parser.value(metricsPort)) : quint16{0};
+    if (!https_ || !http_ || !metrics_)
+        return fail(QStringLiteral("a port must be a number from 0 to 65535"));
+    options.metricsPort = *metrics_;
+    options.httpsPort = *https_;
+    options.httpPort = *http_;
+    options.listenAddress = parser.value(listen);
+    if (!options.listenAddress.isEmpty() && QHostAddress(options.listenAddress).isNull())
+        return fail(QStringLiteral("--listen wants a numeric address"));
+    options.tunnelEndpoint = parser.value(tunnelEndpoint);
+    result.options = options;
+    return result;
     result.options = options;
     return result;
 }

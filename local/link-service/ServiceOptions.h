@@ -16,6 +16,20 @@ struct ServiceOptions {
     double endedGraceSeconds = 0;
     // Where installs and links are kept across restarts; empty keeps them in memory only.
     QString statePath;
+
+    // Set for the public face: TLS on `httpsPort` for every name under `domain`, a redirect on
+    // `httpPort`, and no test controls.
+    QString domain;
+    QString tlsCertificatePath;
+    QString tlsKeyPath;
+    quint16 httpsPort = 443;
+    quint16 httpPort = 80;
+    QString listenAddress;
+    // Loopback port for /metrics (Prometheus text) and /healthz; 0: none.
+    quint16 metricsPort = 0;
+    // "host:port" the credentials tell tunnel clients to dial; empty: the tunnel port on loopback,
+    // or on the public face on api.<domain>.
+    QString tunnelEndpoint;
 };
 
 struct ParsedServiceOptions {

@@ -2,8 +2,10 @@
 
 #include "common/Log.h"
 #include "common/TunnelProtocol.h"
+#include "link-service/TlsListener.h"
 
 #include <QRandomGenerator>
+#include <algorithm>
 
 namespace {
 
@@ -27,8 +29,8 @@ bool readLines(QTcpSocket* socket, const std::function<bool(const QByteArray&)>&
 } // namespace
 
 TunnelHub::TunnelHub(Authorize authorize, QObject* parent)
-    : QObject(parent), authorize_(std::move(authorize)) {
-    connect(&server_, &QTcpServer::newConnection, this, &TunnelHub::accept);
+    : QObject(parent), authorize_(std::move(authorize)), server_(std::make_unique<QTcpServer>()) {
+    connect(server_.get(), &QTcpServer::newConnection, this, &TunnelHub::accept);
     pingTimer_.setInterval(TunnelProtocol::pingIntervalMs);
     connect(&pingTimer_, &QTimer::timeout, this, [this] {
         for (const QPointer<QTcpSocket>& s : std::as_const(controls_)) {
@@ -43,17 +45,29 @@ TunnelHub::~TunnelHub() {
     // The connections are children of the server, which would close them only after the tables
     // and callbacks their handlers use are gone, and closing reports "disconnected". Cut the
     // handlers first, then close the connections while everything is still whole.
-    server_.close();
+    server_->close();
     const QList<QTcpSocket*> sockets =
-        server_.findChildren<QTcpSocket*>(Qt::FindDirectChildrenOnly);
+        server_->findChildren<QTcpSocket*>(Qt::FindDirectChildrenOnly);
     for (QTcpSocket* socket : sockets) {
         socket->disconnect(this);
         delete socket;
     }
 }
 
-bool TunnelHub::listen(const QHostAddress& address, quint16 port) {
-    return server_.listen(address, port);
+bool TunnelHub::listen(const QHostAddress& address, quint16 port,
+                       const std::optional<QSslConfiguration>& tls) {
+    if (tls) {
+        auto listener = std::make_unique<TlsListener>(*tls);
+        connect(listener.get(), &TlsListener::secured, this,
+                [this](QSslSocket* socket, const QString&) { adopt(socket); });
+        server_ = std::move(listener);
+    }
+    return server_->listen(address, port);
+}
+
+void TunnelHub::setTls(const QSslConfiguration& tls) {
+    if (auto* listener = qobject_cast<TlsListener*>(server_.get()))
+        listener->setConfiguration(tls);
 }
 
 bool TunnelHub::isConnected(const QString& tunnelId) const {
@@ -61,24 +75,37 @@ bool TunnelHub::isConnected(const QString& tunnelId) const {
     return s && s->state() == QAbstractSocket::ConnectedState;
 }
 
+qsizetype TunnelHub::connectedCount() const {
+    return std::count_if(controls_.cbegin(), controls_.cend(), [](const QPointer<QTcpSocket>& s) {
+        return s && s->state() == QAbstractSocket::ConnectedState;
+    });
+}
+
 void TunnelHub::accept() {
-    while (QTcpSocket* socket = server_.nextPendingConnection()) {
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        auto* greeting = new QTimer(socket);
-        greeting->setSingleShot(true);
-        connect(greeting, &QTimer::timeout, socket, &QTcpSocket::abort);
-        greeting->start(greetingTimeoutMs);
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket, greeting] {
-            if (!socket->canReadLine()) {
-                if (socket->bytesAvailable() > TunnelProtocol::maxLineBytes)
-                    socket->abort();
-                return;
-            }
-            greeting->stop();
-            socket->disconnect(this);
-            greet(socket, socket->readLine(TunnelProtocol::maxLineBytes + 1).trimmed());
-        });
-    }
+    while (QTcpSocket* socket = server_->nextPendingConnection())
+        adopt(socket);
+}
+
+void TunnelHub::adopt(QTcpSocket* socket) {
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    auto* greeting = new QTimer(socket);
+    greeting->setSingleShot(true);
+    connect(greeting, &QTimer::timeout, socket, &QTcpSocket::abort);
+    greeting->start(greetingTimeoutMs);
+    const auto onReadable = [this, socket, greeting] {
+        if (!socket->canReadLine()) {
+            if (socket->bytesAvailable() > TunnelProtocol::maxLineBytes)
+                socket->abort();
+            return;
+        }
+        greeting->stop();
+        socket->disconnect(this);
+        greet(socket, socket->readLine(TunnelProtocol::maxLineBytes + 1).trimmed());
+    };
+    connect(socket, &QTcpSocket::readyRead, this, onReadable);
+    // A TLS connection may bring its greeting along with the end of the handshake.
+    if (socket->bytesAvailable() > 0)
+        onReadable();
 }
 
 void TunnelHub::greet(QTcpSocket* socket, const QByteArray& line) {

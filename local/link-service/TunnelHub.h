@@ -4,10 +4,13 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QPointer>
+#include <QSslConfiguration>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 #include <functional>
+#include <memory>
+#include <optional>
 
 // The edge's end of the tunnels: accepts the tunnel clients' control connections (one live
 // connection per tunnel, authenticated by the tunnel's secret) and pairs the stream connections
@@ -26,11 +29,16 @@ public:
 
     explicit TunnelHub(Authorize authorize, QObject* parent = nullptr);
     ~TunnelHub() override;
-    bool listen(const QHostAddress& address, quint16 port);
-    quint16 serverPort() const { return server_.serverPort(); }
-    QString errorString() const { return server_.errorString(); }
+    // With `tls` the tunnel port speaks TLS only, so no secret ever crosses the network in clear.
+    bool listen(const QHostAddress& address, quint16 port,
+                const std::optional<QSslConfiguration>& tls = std::nullopt);
+    // A new certificate for the tunnel connections made from now on.
+    void setTls(const QSslConfiguration& tls);
+    quint16 serverPort() const { return server_->serverPort(); }
+    QString errorString() const { return server_->errorString(); }
 
     bool isConnected(const QString& tunnelId) const;
+    qsizetype connectedCount() const;
     void openStream(const QString& tunnelId, StreamReady ready);
     void dropTunnel(const QString& tunnelId);
 
@@ -42,13 +50,15 @@ private:
     };
 
     void accept();
+    void adopt(QTcpSocket* socket);
     void greet(QTcpSocket* socket, const QByteArray& line);
     void registerControl(QTcpSocket* socket, const QString& tunnelId);
     void onControlLine(const QString& tunnelId, const QByteArray& line);
     void resolve(const QString& streamId, QTcpSocket* stream, int failureStatus);
 
     Authorize authorize_;
-    QTcpServer server_;
+    // A TlsListener once `listen` was asked for TLS.
+    std::unique_ptr<QTcpServer> server_;
     QTimer pingTimer_;
     QHash<QString, QPointer<QTcpSocket>> controls_;
     QHash<QString, Pending> pending_;

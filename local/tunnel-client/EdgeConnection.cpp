@@ -2,6 +2,9 @@
 
 #include "common/Log.h"
 #include "common/TunnelProtocol.h"
+#include "tunnel-client/EdgeTls.h"
+
+#include <QRandomGenerator>
 
 EdgeConnection::EdgeConnection(const TunnelConfig& config, QObject* parent)
     : QObject(parent), config_(config) {
@@ -12,11 +15,6 @@ EdgeConnection::EdgeConnection(const TunnelConfig& config, QObject* parent)
         lost(socket_.state() == QAbstractSocket::ConnectedState
                  ? QStringLiteral("the edge fell silent")
                  : QStringLiteral("connecting timed out"));
-    });
-    connect(&socket_, &QTcpSocket::connected, this, [this] {
-        silence_.start(TunnelProtocol::silenceLimitMs);
-        socket_.write(QByteArray(TunnelProtocol::hello) + ' ' + config_.tunnelId.toUtf8() + ' ' +
-                      config_.secret.toUtf8() + '\n');
     });
     connect(&socket_, &QTcpSocket::readyRead, this, &EdgeConnection::onReadable);
     connect(&socket_, &QTcpSocket::errorOccurred, this,
@@ -31,7 +29,12 @@ void EdgeConnection::connectNow() {
     greeted_ = false;
     socket_.abort();
     silence_.start(connectTimeoutMs);
-    socket_.connectToHost(config_.edgeHost, config_.edgePort);
+    // The secret goes out only once the connection is what the configuration asks for.
+    dialEdge(socket_, config_.edgeHost, config_.edgePort, config_.edgeTls, [this] {
+        silence_.start(TunnelProtocol::silenceLimitMs);
+        socket_.write(QByteArray(TunnelProtocol::hello) + ' ' + config_.tunnelId.toUtf8() + ' ' +
+                      config_.secret.toUtf8() + '\n');
+    });
 }
 
 void EdgeConnection::onReadable() {
@@ -91,7 +94,10 @@ void EdgeConnection::lost(const QString& why) {
     ready_ = false;
     greeted_ = false;
     socket_.abort();
-    logLine("tunnel", QStringLiteral("retrying in %1 ms").arg(backoffMs_));
-    retry_.start(backoffMs_);
+    // Between half and all of the current back-off, at random: clients that lost the edge
+    // together (an edge restart) do not all come back in the same instant.
+    const int delayMs = backoffMs_ / 2 + QRandomGenerator::global()->bounded(backoffMs_ / 2 + 1);
+    logLine("tunnel", QStringLiteral("retrying in %1 ms").arg(delayMs));
+    retry_.start(delayMs);
     backoffMs_ = std::min(backoffMs_ * 2, maxBackoffMs);
 }

@@ -3,12 +3,12 @@
 #include "tunnel-client/TunnelConfig.h"
 
 #include <QObject>
-#include <QTcpSocket>
+#include <QSslSocket>
 #include <QTimer>
 
 // The tunnel's control connection to the edge: greets with the tunnel's credentials, answers
-// pings, reports stream requests, and reconnects with growing back-off whenever the edge goes
-// away, refuses the tunnel or falls silent.
+// pings, reports stream requests, and reconnects with growing, capped and jittered back-off
+// whenever the edge goes away, refuses the tunnel or falls silent.
 class EdgeConnection : public QObject {
     Q_OBJECT
 public:
@@ -32,7 +32,7 @@ private:
     void lost(const QString& why);
 
     TunnelConfig config_;
-    QTcpSocket socket_;
+    QSslSocket socket_;
     QTimer retry_;
     QTimer silence_;
     int backoffMs_ = firstBackoffMs;

@@ -3,6 +3,7 @@
 #include "common/ByteRelay.h"
 #include "common/Log.h"
 #include "common/TunnelProtocol.h"
+#include "tunnel-client/EdgeTls.h"
 
 StreamBridge::StreamBridge(const TunnelConfig& config, EdgeConnection& edge,
                            const QByteArray& streamId, QObject* parent)
@@ -30,18 +31,18 @@ void StreamBridge::originFailed(const QString& why) {
 void StreamBridge::openStream() {
     timeout_.stop();
     origin_->disconnect(this);
-    stream_ = new QTcpSocket(this);
-    connect(stream_, &QTcpSocket::connected, this, [this] {
+    stream_ = new QSslSocket(this);
+    const auto ready = [this] {
         stream_->write(QByteArray(TunnelProtocol::stream) + ' ' + streamId_ + '\n');
         stream_->disconnect(this);
         // The relay outlives this bridge: it takes both sockets and deletes itself when done.
         new ByteRelay(stream_, origin_, {}, parent());
         deleteLater();
-    });
+    };
     connect(stream_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
         logLine("tunnel",
                 QStringLiteral("cannot open a stream to the edge: %1").arg(stream_->errorString()));
         deleteLater();
     });
-    stream_->connectToHost(config_.edgeHost, config_.edgePort);
+    dialEdge(*stream_, config_.edgeHost, config_.edgePort, config_.edgeTls, ready);
 }

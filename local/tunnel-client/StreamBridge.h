@@ -24,6 +24,6 @@ private:
     EdgeConnection& edge_;
     QByteArray streamId_;
     QTcpSocket* origin_;
-    QTcpSocket* stream_ = nullptr;
+    QSslSocket* stream_ = nullptr;
     QTimer timeout_;
 };

@@ -10,7 +10,7 @@
 namespace {
 
 // Files larger than this are not configuration files.
-constexpr qint64 maxFileBytes = 1024 * 1024;
+constexpr qint64 maxFileBytes = qint64{1024} * 1024;
 
 std::variant<QJsonObject, QString> readObject(const QString& path, const char* what) {
     QFile file(QDir::current().absoluteFilePath(path));
@@ -86,5 +86,6 @@ std::variant<TunnelConfig, QString> loadTunnelConfig(const QString& configPath) 
     if (!splitAddress(credentials.value(QStringLiteral("endpoint")).toString(), result.edgeHost,
                       result.edgePort))
         return QStringLiteral("the credentials' \"endpoint\" must be HOST:PORT");
+    result.edgeTls = credentials.value(QStringLiteral("tls")).toBool();
     return result;
 }

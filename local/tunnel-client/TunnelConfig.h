@@ -9,6 +9,8 @@ struct TunnelConfig {
     QString secret;
     QString edgeHost;
     quint16 edgePort = 0;
+    // The edge's tunnel port speaks TLS (the public service); in clear only on loopback.
+    bool edgeTls = false;
     QString metricsHost;
     quint16 metricsPort = 0;
     QString originHost;

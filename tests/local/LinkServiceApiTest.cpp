@@ -5,7 +5,12 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <csignal>
 #include <gtest/gtest.h>
 
 namespace {
@@ -59,7 +64,8 @@ TEST_F(LinkServiceApi, MintListAndEndALink) {
     EXPECT_EQ(link.value(QStringLiteral("port")).toInt(), 3000);
     EXPECT_EQ(link.value(QStringLiteral("url")).toString(), QStringLiteral("http://") + host);
     // The default lifetime is hours, counted in milliseconds since 1970.
-    EXPECT_GT(link.value(QStringLiteral("expiresAt")).toDouble(), double(before + 3600 * 1000));
+    EXPECT_GT(link.value(QStringLiteral("expiresAt")).toDouble(),
+              double(before + qint64{3600} * 1000));
 
     const QJsonArray listed =
         authed("GET", QStringLiteral("/v1/links")).json().value(QStringLiteral("links")).toArray();
@@ -166,7 +172,7 @@ TEST_F(LinkServiceApi, TheControlsReadBackWhatTheServiceReceived) {
     EXPECT_EQ(r.value(QStringLiteral("path")).toString(), QStringLiteral("/v1/links"));
     EXPECT_EQ(r.value(QStringLiteral("body")).toString(), QStringLiteral("{\"port\":4000}"));
     bool sawAuth = false;
-    for (const QJsonValue& h : r.value(QStringLiteral("headers")).toArray()) {
+    for (const QJsonValue h : r.value(QStringLiteral("headers")).toArray()) {
         if (h.toArray()[0].toString().toLower() == QStringLiteral("authorization"))
             sawAuth = h.toArray()[1].toString() == QString::fromUtf8(install.authorization());
     }
@@ -203,6 +209,127 @@ TEST_F(LinkServiceApi, AMalformedStateFileIsSetAsideNotLost) {
                   .status,
               401);
     EXPECT_TRUE(QFile::exists(statePath() + QStringLiteral(".bad")));
+}
+
+TEST_F(LinkServiceApi, AFileThatIsNoDatabaseIsSetAsideNotLost) {
+    service.stop();
+    QFile file(statePath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QByteArray(8192, 'x'));
+    file.close();
+    ServiceProcess again;
+    ASSERT_TRUE(again.start(statePath())) << again.output().constData();
+    EXPECT_EQ(httpCall("GET", again.api(QStringLiteral("/v1/links")), {},
+                       {{"Authorization", install.authorization()}})
+                  .status,
+              401);
+    QFile aside(statePath() + QStringLiteral(".bad"));
+    ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+    EXPECT_EQ(aside.readAll(), QByteArray(8192, 'x'));
+    // The new database works: a new install is kept across another restart.
+    InstallFiles fresh = installInto(again, dir.path(), freePort(), freePort());
+    again.stop();
+    ServiceProcess third;
+    ASSERT_TRUE(third.start(statePath()));
+    EXPECT_EQ(httpCall("GET", third.api(QStringLiteral("/v1/links")), {},
+                       {{"Authorization", fresh.authorization()}})
+                  .status,
+              200);
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+// Every file the service keeps its state in: the database with its journal, and any copy.
+QByteArray stateBytes(const QString& statePath) {
+    const QFileInfo state(statePath);
+    QByteArray bytes;
+    const QStringList names =
+        state.dir().entryList({state.fileName() + QLatin1Char('*')}, QDir::Files);
+    for (const QString& name : names)
+        bytes += readAll(state.dir().filePath(name));
+    return bytes;
+}
+
+TEST_F(LinkServiceApi, TheStateKeepsNoTokenOrTunnelSecretInClear) {
+    const QJsonObject credentials =
+        QJsonDocument::fromJson(readAll(dir.filePath(install.tunnelId + QStringLiteral(".json"))))
+            .object();
+    const QByteArray secret = credentials.value(QStringLiteral("secret")).toString().toUtf8();
+    ASSERT_FALSE(secret.isEmpty());
+    const QByteArray state = stateBytes(statePath());
+    ASSERT_TRUE(state.contains(install.installId.toUtf8()));
+    EXPECT_FALSE(state.contains(install.token.toUtf8()));
+    EXPECT_FALSE(state.contains(secret));
+}
+
+TEST_F(LinkServiceApi, AStateFileWithClearTokensIsStillReadAndRewrittenHashed) {
+    service.stop();
+    QFile file(statePath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("{\"installs\": [{\"installId\": \"inst_old\", \"token\": \"oldtoken\", "
+               "\"tunnelId\": \"t-old\", \"secret\": \"oldsecret\", \"device\": \"d\"}], "
+               "\"links\": []}");
+    file.close();
+    ServiceProcess again;
+    ASSERT_TRUE(again.start(statePath()));
+    EXPECT_EQ(httpCall("GET", again.api(QStringLiteral("/v1/links")), {},
+                       {{"Authorization", "Bearer inst_old.oldtoken"}})
+                  .status,
+              200);
+    EXPECT_EQ(httpCall("GET", again.api(QStringLiteral("/v1/links")), {},
+                       {{"Authorization", "Bearer inst_old.wrongtoken"}})
+                  .status,
+              401);
+    const QByteArray state = stateBytes(statePath());
+    EXPECT_TRUE(state.contains("inst_old"));
+    EXPECT_FALSE(state.contains("oldtoken"));
+    EXPECT_FALSE(state.contains("oldsecret"));
+}
+
+TEST_F(LinkServiceApi, KillNineDuringMintsLosesNoMintedLink) {
+    constexpr int mints = 50;
+    constexpr int killAfter = 20;
+    QNetworkAccessManager manager;
+    QList<QNetworkReply*> replies;
+    for (int i = 0; i < mints; ++i) {
+        QNetworkRequest request{QUrl(service.api(QStringLiteral("/v1/links")))};
+        request.setRawHeader("Authorization", install.authorization());
+        request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
+        replies.append(manager.post(request, "{\"port\":" + QByteArray::number(3000 + i) + "}"));
+    }
+    const auto answered = [&] {
+        return std::count_if(replies.cbegin(), replies.cend(),
+                             [](QNetworkReply* r) { return r->isFinished(); });
+    };
+    ASSERT_TRUE(waitUntil([&] { return answered() >= killAfter; }));
+    ASSERT_EQ(::kill(static_cast<pid_t>(service.pid()), SIGKILL), 0);
+    ASSERT_TRUE(waitUntil([&] { return answered() == mints; }));
+    QSet<QString> minted;
+    for (QNetworkReply* reply : replies) {
+        if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200) {
+            minted.insert(QJsonDocument::fromJson(reply->readAll())
+                              .object()
+                              .value(QStringLiteral("host"))
+                              .toString());
+        }
+    }
+    ASSERT_GE(minted.size(), killAfter);
+
+    ServiceProcess again;
+    ASSERT_TRUE(again.start(statePath())) << again.output().constData();
+    QSet<QString> kept;
+    const QJsonArray links = httpCall("GET", again.api(QStringLiteral("/v1/links")), {},
+                                      {{"Authorization", install.authorization()}})
+                                 .json()
+                                 .value(QStringLiteral("links"))
+                                 .toArray();
+    for (const QJsonValue link : links)
+        kept.insert(link.toObject().value(QStringLiteral("host")).toString());
+    EXPECT_TRUE(kept.contains(minted)) << minted.size() << " minted, " << kept.size() << " kept";
 }
 
 class ShortLivedLinks : public LinkServiceApi {

@@ -57,12 +57,31 @@ ServiceProcess::~ServiceProcess() {
 
 bool ServiceProcess::start(const QString& statePath, const QStringList& extra, quint16 api,
                            quint16 controlPort_, quint16 tunnel) {
-    process_ = std::make_unique<QProcess>();
     QStringList args{QStringLiteral("--api-port"),     QString::number(api),
                      QStringLiteral("--control-port"), QString::number(controlPort_),
                      QStringLiteral("--tunnel-port"),  QString::number(tunnel),
                      QStringLiteral("--state"),        statePath};
     args += extra;
+    return launch(args) && apiPort && controlPort && tunnelPort;
+}
+
+bool ServiceProcess::startPublic(const QString& statePath, const QString& domain,
+                                 const QString& certificate, const QString& key,
+                                 const QStringList& extra) {
+    QStringList args{QStringLiteral("--domain"),      domain,
+                     QStringLiteral("--tls-cert"),    certificate,
+                     QStringLiteral("--tls-key"),     key,
+                     QStringLiteral("--https-port"),  QStringLiteral("0"),
+                     QStringLiteral("--http-port"),   QStringLiteral("0"),
+                     QStringLiteral("--tunnel-port"), QStringLiteral("0"),
+                     QStringLiteral("--listen"),      QStringLiteral("127.0.0.1"),
+                     QStringLiteral("--state"),       statePath};
+    args += extra;
+    return launch(args) && httpsPort && httpPort && tunnelPort;
+}
+
+bool ServiceProcess::launch(const QStringList& args) {
+    process_ = std::make_unique<QProcess>();
     QByteArray out;
     QObject::connect(process_.get(), &QProcess::readyReadStandardError,
                      [this] { stderrText_ += process_->readAllStandardError(); });
@@ -83,8 +102,12 @@ bool ServiceProcess::start(const QString& statePath, const QStringList& extra, q
             controlPort = value;
         else if (pair[0] == "tunnel")
             tunnelPort = value;
+        else if (pair[0] == "https")
+            httpsPort = value;
+        else if (pair[0] == "http")
+            httpPort = value;
     }
-    return started && apiPort && controlPort && tunnelPort;
+    return started;
 }
 
 int ServiceProcess::stop() {
@@ -128,7 +151,11 @@ InstallFiles installInto(const ServiceProcess& service, const QString& dir, quin
                          quint16 ingressPort) {
     const HttpResult answer = httpCall("POST", service.api(QStringLiteral("/v1/install")), {},
                                        {{"X-Skerrow-Device", QByteArray(64, 'a')}});
-    const QJsonObject o = answer.json();
+    return writeInstall(answer.json(), dir, metricsPort, ingressPort);
+}
+
+InstallFiles writeInstall(const QJsonObject& o, const QString& dir, quint16 metricsPort,
+                          quint16 ingressPort) {
     InstallFiles files{o.value(QStringLiteral("installId")).toString(),
                        o.value(QStringLiteral("installToken")).toString(),
                        o.value(QStringLiteral("tunnelId")).toString()};
@@ -160,8 +187,9 @@ TunnelProcess::~TunnelProcess() {
     }
 }
 
-bool TunnelProcess::start(const QString& supportDir) {
+bool TunnelProcess::start(const QString& supportDir, const QStringList& environment) {
     process_ = std::make_unique<QProcess>();
+    process_->setEnvironment(QProcess::systemEnvironment() + environment);
     logPath_ = supportDir + QStringLiteral("/cloudflared.log");
     process_->setWorkingDirectory(supportDir);
     process_->setStandardOutputFile(logPath_);

@@ -32,6 +32,10 @@ public:
     // Starts the service with the given extra options; ports left 0 are chosen by it.
     bool start(const QString& statePath, const QStringList& extra = {}, quint16 apiPort = 0,
                quint16 controlPort = 0, quint16 tunnelPort = 0);
+    // Starts the public face for `domain` on loopback, every port chosen by the service.
+    bool startPublic(const QString& statePath, const QString& domain, const QString& certificate,
+                     const QString& key, const QStringList& extra = {});
+    qint64 pid() const { return process_ ? process_->processId() : 0; }
     // Sends SIGTERM and waits; returns the exit code, or -1 when the process crashed or had to
     // be killed.
     int stop();
@@ -42,8 +46,13 @@ public:
     quint16 apiPort = 0;
     quint16 controlPort = 0;
     quint16 tunnelPort = 0;
+    quint16 httpsPort = 0;
+    quint16 httpPort = 0;
 
 private:
+    // Runs the service and reads the ports from its first line of output.
+    bool launch(const QStringList& args);
+
     std::unique_ptr<QProcess> process_;
     QByteArray stderrText_;
 };
@@ -60,11 +69,15 @@ struct InstallFiles {
 // `dir`, with the given metrics and ingress ports.
 InstallFiles installInto(const ServiceProcess& service, const QString& dir, quint16 metricsPort,
                          quint16 ingressPort);
+// The same from a register answer already in hand.
+InstallFiles writeInstall(const QJsonObject& answer, const QString& dir, quint16 metricsPort,
+                          quint16 ingressPort);
 
 class TunnelProcess {
 public:
     ~TunnelProcess();
-    bool start(const QString& supportDir);
+    // `environment` entries ("NAME=value") are added to the test's own environment.
+    bool start(const QString& supportDir, const QStringList& environment = {});
     QProcess& process() { return *process_; }
     QByteArray log() const;
 
