@@ -17,12 +17,15 @@ def _tool_ok(env, *args):
 
 
 class Desktop:
+    platform = "xcb"
+
     def __init__(self, log_dir):
         self.log_dir = log_dir
         self.env = dict(os.environ)
         for name in ("WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "DBUS_SESSION_BUS_ADDRESS",
                      "AT_SPI_BUS_ADDRESS"):
             self.env.pop(name, None)
+        self.env["QT_QPA_PLATFORM"] = self.platform
         self.processes = []
         # The display started by the project's virtual desktop script, which also stops it.
         self.display = None
@@ -89,6 +92,22 @@ class Desktop:
                                 capture_output=True, text=True, timeout=5)
         return result.stdout if result.returncode == 0 else None
 
+    def press_key(self, key):
+        subprocess.run(["xdotool", "key", key], env=self.env, check=True, timeout=10)
+
+    def other_window(self):
+        """Starts another program's window, which takes the focus as a user's click would."""
+        return Process("other-window", ["xmessage", "-center", "another window"], self.env,
+                       self.log_dir).start()
+
+    def panel_rect(self, screen, panel, pid):
+        box = screen.extents(panel)
+        return box.x, box.y, box.width, box.height
+
+    def screen(self):
+        from .screen import Screen
+        return Screen(self.env)
+
     def stop(self):
         for process in reversed(self.processes):
             process.stop(timeout=3)
@@ -101,5 +120,5 @@ class Desktop:
 
 def missing_tools():
     return [tool for tool in ("Xvfb", "openbox", "trayer", "xdotool", "xprop", "import", "xclip",
-                              "dbus-daemon", "chromium")
+                              "xmessage", "dbus-daemon", "chromium")
             if shutil.which(tool) is None]
