@@ -9,6 +9,7 @@ from .waiting import Process, until
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", ".."))
 VIRTUAL_DESKTOP = os.path.join(ROOT, "scripts", "virtual-desktop.sh")
 SCREEN = "1280x800x24"
+OTHER_WINDOW = "road-other"
 
 
 def _tool_ok(env, *args):
@@ -96,9 +97,14 @@ class Desktop:
         subprocess.run(["xdotool", "key", key], env=self.env, check=True, timeout=10)
 
     def other_window(self):
-        """Starts another program's window, which takes the focus as a user's click would."""
-        return Process("other-window", ["xmessage", "-center", "another window"], self.env,
-                       self.log_dir).start()
+        """Starts another program's window, which takes the focus as it maps."""
+        return Process("other-window", ["xmessage", "-name", OTHER_WINDOW, "-center",
+                                        "another window"], self.env, self.log_dir).start()
+
+    def focus_other(self):
+        """Gives the other window the focus, as a click into it does."""
+        subprocess.run(["xdotool", "search", "--classname", OTHER_WINDOW, "windowactivate"],
+                       env=self.env, capture_output=True, timeout=10)
 
     def panel_rect(self, screen, panel, pid):
         box = screen.extents(panel)

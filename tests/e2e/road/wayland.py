@@ -29,6 +29,9 @@ WAYBAR_STYLE = {
     "light": "window#waybar { background: #f2f2f2; } #tray { padding: 0 8px; }",
 }
 SNI_WATCHER = "org.kde.StatusNotifierWatcher"
+OTHER_APP = "road-other"
+# Longer than any run; the desktop ends it when it stops.
+KEYBOARD_LIFETIME_MS = 3_600_000
 
 
 def tools():
@@ -39,10 +42,10 @@ def missing_tools():
     return [tool for tool in tools() if shutil.which(tool) is None]
 
 
-def run_as_desktop_user(paths):
+def run_as_desktop_user(paths, env=None):
     """Re-runs this script as the desktop's user when started as root: it gets write access to
-    `paths` (the artifacts) and the same arguments. Returns None when already unprivileged,
-    otherwise the exit status of the run."""
+    `paths` (the artifacts), the same arguments and the variables in `env`. Returns None when
+    already unprivileged, otherwise the exit status of the run."""
     if os.geteuid() != 0:
         return None
     try:
@@ -56,6 +59,7 @@ def run_as_desktop_user(paths):
     keep = {k: v for k, v in os.environ.items()
             if k in ("PATH", "LANG", "LC_ALL", "TERM")}
     keep["PATH"] = "/usr/local/bin:/usr/bin:/bin"
+    keep.update(env or {})
     return subprocess.run(["runuser", "-u", USER, "--", "env", "-i",
                            *[f"{k}={v}" for k, v in keep.items()],
                            sys.executable, *sys.argv]).returncode
@@ -100,6 +104,10 @@ class WaylandDesktop:
         self.env["WAYLAND_DISPLAY"] = socket
         self.env["SWAYSOCK"] = until("the compositor's control socket", lambda: next(
             iter(glob.glob(os.path.join(self.runtime, f"sway-ipc.*.{sway.pid}.sock"))), None), 15)
+        # A keyboard for the whole session, as a real desktop has: without one the seat offers
+        # apps no keyboard, and each key sent below would bring a keyboard that apps meet too late
+        # to take its key. This one only waits.
+        self._spawn("keyboard", ["wtype", "-s", str(KEYBOARD_LIFETIME_MS), "-k", "F13"])
         self._spawn("at-spi-bus", ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
         until("the accessibility bus", lambda: self._call(
             "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus.GetAddress"), 15)
@@ -140,9 +148,14 @@ class WaylandDesktop:
         subprocess.run(["wtype", "-k", key], env=self.env, check=True, timeout=10)
 
     def other_window(self):
-        """Starts another program's window, which takes the focus as a user's click would."""
-        return Process("foot", ["foot", "--app-id", "road-other", "sleep", "600"], self.env,
+        """Starts another program's window, which takes the focus as it maps."""
+        return Process("foot", ["foot", "--app-id", OTHER_APP, "sleep", "600"], self.env,
                        self.log_dir).start()
+
+    def focus_other(self):
+        """Gives the other window the focus, as a click into it does."""
+        subprocess.run(["swaymsg", f"[app_id={OTHER_APP}] focus"], env=self.env,
+                       capture_output=True, timeout=10)
 
     def windows(self, pid):
         """The compositor's rectangles of the windows of process `pid`."""

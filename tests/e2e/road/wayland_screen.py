@@ -1,6 +1,10 @@
 """Using the app's controls on Wayland, where no client may move the pointer or click for another:
-the tray icon is activated over D-Bus as the tray host does on a click, and the panel's controls
-through their accessibility actions."""
+the tray icon is activated over D-Bus as the tray host does on a click, and a panel control is
+given the focus through the accessibility tree and pressed with the Space key of a virtual
+keyboard. A real key matters: the compositor takes the clipboard only from an app that had an
+input event, as it would after a user's click."""
+import subprocess
+
 from .screen import Screen
 from .waiting import until
 
@@ -42,15 +46,17 @@ class WaylandScreen(Screen):
                               timeout)
         self._call(service, path, SNI_ITEM, "Activate", self.glib.Variant("(ii)", (0, 0)))
 
+    def focused(self, node):
+        return node.get_state_set().contains(self.atspi.StateType.FOCUSED)
+
     def click(self, timeout=10, **query):
-        """Does the default action of the control that the query finds, once it is on screen."""
-        def ready():
+        """Focuses the control that the query finds and presses Space on it."""
+        def focus():
             node = self.find(**query)
             if node is None or self.extents(node).width <= 0:
                 return None
-            return node
+            node.get_component_iface().grab_focus()
+            return self.focused(node)
 
-        node = until("the control to be on screen", ready, timeout, interval=0.15)
-        actions = node.get_action_iface()
-        assert actions is not None and actions.get_n_actions() > 0, "the control has no action"
-        actions.do_action(0)
+        until("the control to take the focus", focus, timeout, interval=0.15)
+        subprocess.run(["wtype", "-k", "space"], env=self.env, check=True, timeout=10)
