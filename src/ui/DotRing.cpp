@@ -69,8 +69,8 @@ void paint(QPainter& painter, const QRectF& target, const QColor& color) {
             if (layout.rows[r][c] != 'X')
                 continue;
             painter.fillRect(QRect(origin.x() + static_cast<int>(c) * layout.pitchPx,
-                                   origin.y() + static_cast<int>(r) * layout.pitchPx,
-                                   layout.dotPx, layout.dotPx),
+                                   origin.y() + static_cast<int>(r) * layout.pitchPx, layout.dotPx,
+                                   layout.dotPx),
                              color);
         }
     }

@@ -117,7 +117,9 @@ TEST(Indicators, MenuBarImageHasThirtyTwoDotsInItsRing) {
 std::vector<QRect> litGroups(const QImage& image, std::vector<int>& groupPixels) {
     std::vector<QRect> groups;
     std::vector<bool> seen(static_cast<std::size_t>(image.width() * image.height()));
-    const auto index = [&](int x, int y) { return static_cast<std::size_t>(y * image.width() + x); };
+    const auto index = [&](int x, int y) {
+        return static_cast<std::size_t>(y * image.width() + x);
+    };
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
             if (seen[index(x, y)] || alphaAt(image, x, y) == 0)
