@@ -23,6 +23,7 @@ from road.waiting import until  # noqa: E402
 # The bar's right end, where waybar keeps the tray, shown 4 times larger.
 TRAY_CROP = (120, wayland.BAR_HEIGHT)
 TRAY_ZOOM = "400%"
+SYMBOLIC_ICON = "dev.skerrow.Skerrow-symbolic.svg"
 
 
 def shoot(build_dir, out, bar, theme):
@@ -30,6 +31,11 @@ def shoot(build_dir, out, bar, theme):
     os.makedirs(logs, exist_ok=True)
     work = tempfile.mkdtemp(prefix="skerrow-shots-")
     desktop = wayland.WaylandDesktop(logs, bar=bar)
+    # The symbolic icon where the package installs it, for the app and the bar alike.
+    icons = os.path.join(work, "share", "icons", "hicolor", "symbolic", "apps")
+    os.makedirs(icons)
+    shutil.copy(os.path.join(ROOT, "packaging", SYMBOLIC_ICON), icons)
+    desktop.env["XDG_DATA_DIRS"] = os.path.join(work, "share") + ":/usr/local/share:/usr/share"
     parties = []
     try:
         desktop.start()
@@ -75,10 +81,14 @@ def main():
     out = os.environ.get("SKERROW_SHOTS_OUT") or tempfile.mkdtemp(prefix="skerrow-shots-out-")
     handed_on = wayland.run_as_desktop_user([out], {"SKERROW_SHOTS_OUT": out})
     if handed_on is None:
+        if len(sys.argv) > 3:
+            shoot(build_dir, out, sys.argv[2], sys.argv[3])
+            return 0
+        # One process per desktop: the bus libraries keep their first session bus for good.
         # A light app on a dark bar is the case where a tray icon drawn in the app's own colours
         # would vanish.
-        shoot(build_dir, out, "dark", "light")
-        shoot(build_dir, out, "light", "dark")
+        for bar, theme in (("dark", "light"), ("light", "dark")):
+            subprocess.run([sys.executable, sys.argv[0], build_dir, bar, theme], check=True)
         return 0
     if handed_on == 0:
         for name in os.listdir(out):
