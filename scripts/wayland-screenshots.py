@@ -31,19 +31,16 @@ def shoot(build_dir, out, bar, theme):
     os.makedirs(logs, exist_ok=True)
     work = tempfile.mkdtemp(prefix="skerrow-shots-")
     desktop = wayland.WaylandDesktop(logs, bar=bar)
-    # The symbolic icon where the package installs it, for the app and the bar alike.
-    icons = os.path.join(work, "share", "icons", "hicolor", "symbolic", "apps")
-    os.makedirs(icons)
-    shutil.copy(os.path.join(ROOT, "packaging", SYMBOLIC_ICON), icons)
-    desktop.env["XDG_DATA_DIRS"] = os.path.join(work, "share") + ":/usr/local/share:/usr/share"
     parties = []
     try:
+        install_icon(desktop.home)
         desktop.start()
         os.environ.update(desktop.env)
         screen = desktop.screen()
         parties.append(LinkService(build_dir, work, logs, desktop.env).start())
         parties.append(DevServer("harbor-notes", work, logs, desktop.env).start())
         app = App(build_dir, work, logs, desktop.env)
+        install_icon(app.home)
         if theme == "dark":
             # The GTK platform theme hands the app Adwaita-dark's palette.
             app.env.update(QT_QPA_PLATFORMTHEME="gtk3", GTK_THEME="Adwaita:dark")
@@ -65,6 +62,14 @@ def shoot(build_dir, out, bar, theme):
             party.stop()
         desktop.stop()
         shutil.rmtree(work, ignore_errors=True)
+
+
+def install_icon(home):
+    """The symbolic icon in the user's icon theme folder, as the package puts it in the system's:
+    both the app and the bar look it up there."""
+    icons = os.path.join(home, ".local", "share", "icons", "hicolor", "symbolic", "apps")
+    os.makedirs(icons, exist_ok=True)
+    shutil.copy(os.path.join(ROOT, "packaging", SYMBOLIC_ICON), icons)
 
 
 def crop(full, geometry, path, zoom=False):
