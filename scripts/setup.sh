@@ -12,6 +12,7 @@ packages=(
   clang clang-format clang-tidy libclang-rt-14-dev
   curl wrk haproxy chromium
   xclip at-spi2-core python3-pyatspi python3-websockets
+  sway waybar grim foot wtype wl-clipboard qt6-wayland qt6-gtk-platformtheme gnome-themes-extra
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -6,12 +6,14 @@
 #                                                prints the display (for example ":1")
 #   scripts/virtual-desktop.sh stop DISPLAY      stops what `start` started for that display
 #   scripts/virtual-desktop.sh start --no-tray   the same without the tray
+#   scripts/virtual-desktop.sh start --dark-tray a dark tray instead of a light one
 #
 # The pids are kept in /tmp/skerrow-desktop<DISPLAY>.pids; only those processes are stopped.
 set -euo pipefail
 
 size=1280x800x24
 tray=1
+tint=0xe8e8e8
 
 pidfile() { echo "/tmp/skerrow-desktop${1}.pids"; }
 
@@ -40,6 +42,7 @@ start() {
   for arg in "$@"; do
     case "$arg" in
       --no-tray) tray=0 ;;
+      --dark-tray) tint=0x202020 ;;
       :*) display="$arg" ;;
     esac
   done
@@ -77,7 +80,7 @@ start() {
   if [ "$tray" = 1 ]; then
     trayer --edge top --align right --widthtype request --height 24 --iconspacing 4 \
       --SetDockType true --SetPartialStrut true --transparent true --alpha 0 \
-      --tint 0xe8e8e8 >/dev/null 2>&1 &
+      --tint "$tint" >/dev/null 2>&1 &
     echo $! >>"$pids"
     wait_for sh -c "xprop -root -notype | grep -q _NET_SUPPORTING_WM_CHECK && xdotool search --classname trayer" ||
       { stop "$display"; return 1; }
@@ -105,5 +108,5 @@ stop() {
 case "${1:-}" in
   start) shift; start "$@" ;;
   stop) shift; stop "$@" ;;
-  *) echo "usage: $0 start [DISPLAY] [--no-tray] | stop DISPLAY" >&2; exit 2 ;;
+  *) echo "usage: $0 start [DISPLAY] [--no-tray|--dark-tray] | stop DISPLAY" >&2; exit 2 ;;
 esac

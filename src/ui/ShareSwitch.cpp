@@ -1,6 +1,7 @@
 #include "ui/ShareSwitch.h"
 
 #include "ui/PanelStyle.h"
+#include "ui/ShareSwitchAccessible.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -20,6 +21,7 @@ constexpr qreal disabledOpacity = 0.60;
 } // namespace
 
 ShareSwitch::ShareSwitch(bool on, QWidget* parent) : PanelButton(parent) {
+    installShareSwitchAccessible();
     setCheckable(true);
     setChecked(on);
     setFixedSize(sizeHint());

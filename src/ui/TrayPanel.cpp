@@ -18,7 +18,9 @@ namespace {
 constexpr qint64 reopenGuardMs = 300;
 // The window manager may still move the focus away right after the panel opens (the tray host
 // took it for the click, or it falls back after the panel last closed); a loss of focus that
-// soon is taken back instead of closing the panel.
+// soon is taken back instead of closing the panel. Not on Wayland: there the focus moves only
+// when the user moves it (the tray host never takes it), and taking it back would steal it from
+// the window the user went to.
 constexpr qint64 openingFocusMs = 600;
 
 } // namespace
@@ -29,6 +31,7 @@ TrayPanel::TrayPanel(PanelActions actions, MenuView::ModelSource source) {
     view_ = std::make_unique<MenuView>(std::move(actions), std::move(source));
     view_->setWindowTitle(QStringLiteral("Skerrow"));
     view_->installEventFilter(this);
+    takesBackEarlyFocus_ = !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
         openWindow();
         return;
@@ -42,6 +45,9 @@ TrayPanel::TrayPanel(PanelActions actions, MenuView::ModelSource source) {
     // would close as soon as the app counts as inactive, which on X11 happens while the popup
     // is still open, and Wayland gives a popup no place without a parent window.
     view_->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    // Its width never changes. Saying so lets a tiling compositor (sway) float it as a popup
+    // instead of tiling it across the screen: Wayland lets no app place its own window.
+    view_->setFixedWidth(view_->sizeHint().width());
     tray_->show();
 }
 
@@ -95,6 +101,17 @@ void TrayPanel::openWindow() {
     view_->activateWindow();
 }
 
+void TrayPanel::lostFocus() {
+    if (!tray_ || !view_->isVisible())
+        return;
+    if (takesBackEarlyFocus_ &&
+        QDateTime::currentMSecsSinceEpoch() - openedAtMs_ < openingFocusMs) {
+        QTimer::singleShot(0, view_.get(), [view = view_.get()] { view->activateWindow(); });
+        return;
+    }
+    view_->hide();
+}
+
 void TrayPanel::quit() {
     // Quitting ends the links while the app waits for up to a few seconds: the panel goes first,
     // at once, rather than standing frozen until then.
@@ -122,13 +139,7 @@ bool TrayPanel::eventFilter(QObject* watched, QEvent* event) {
         }
         break;
     case QEvent::WindowDeactivate:
-        if (!tray_)
-            break;
-        if (QDateTime::currentMSecsSinceEpoch() - openedAtMs_ < openingFocusMs) {
-            QTimer::singleShot(0, view_.get(), [view = view_.get()] { view->activateWindow(); });
-            break;
-        }
-        view_->hide();
+        lostFocus();
         break;
     case QEvent::Hide:
         closedAtMs_ = QDateTime::currentMSecsSinceEpoch();

@@ -29,6 +29,8 @@ protected:
 private:
     void openPopup();
     void openWindow();
+    // The panel lost the focus: it closes, unless that came right as it opened.
+    void lostFocus();
     void updateIcon();
     void quit();
 
@@ -38,4 +40,5 @@ private:
     // When the popup last closed: the click on the icon that closes it must not reopen it.
     qint64 closedAtMs_ = 0;
     qint64 openedAtMs_ = 0;
+    bool takesBackEarlyFocus_ = true;
 };

@@ -3,8 +3,9 @@
 public link, visited by a browser and a WebSocket client, renewed, repaired after its parties
 fail, restored after the app itself is killed, stopped, and every link ended at quit.
 
-usage: road_test.py BUILD_DIR ARTIFACT_DIR
-Screenshots of every step and the logs of every process are written to ARTIFACT_DIR.
+usage: road_test.py [--wayland] BUILD_DIR ARTIFACT_DIR
+On X11 by default; with --wayland on sway with waybar as the tray host, run by an unprivileged
+user that a root caller makes for it. Screenshots of every step and the logs of every process are written to ARTIFACT_DIR.
 """
 import asyncio
 import os
@@ -20,7 +21,7 @@ import traceback
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from road.desktop import Desktop, missing_tools  # noqa: E402
+from road import desktop as x11, wayland  # noqa: E402
 from road.parties import (API_PORT, APP_PORTS, CONTROL_PORT, TUNNEL_PORT, App,  # noqa: E402
                           DevServer, LinkService, http_get, port_free)
 from road.waiting import WaitTimeout, pid_alive, until  # noqa: E402
@@ -40,13 +41,13 @@ NOT_YET = {}
 
 
 class Road:
-    def __init__(self, build_dir, artifacts):
+    def __init__(self, build_dir, artifacts, desktop):
         self.build_dir = build_dir
         self.artifacts = artifacts
         self.work = tempfile.mkdtemp(prefix="skerrow-road-")
         self.logs = os.path.join(artifacts, "logs")
         os.makedirs(self.logs, exist_ok=True)
-        self.desktop = Desktop(self.logs)
+        self.desktop = desktop(self.logs)
         self.service = None
         self.dev = None
         self.app = None
@@ -61,8 +62,7 @@ class Road:
         self.desktop.start()
         # The accessibility library in this process talks to the desktop's session bus.
         os.environ.update(self.desktop.env)
-        from road.screen import Screen
-        self.screen = Screen(self.desktop.env)
+        self.screen = self.desktop.screen()
         self.service = LinkService(self.build_dir, self.work, self.logs, self.desktop.env).start()
         self.dev = DevServer(PROJECT, self.work, self.logs, self.desktop.env).start()
         self.app = App(self.build_dir, self.work, self.logs, self.desktop.env)
@@ -273,7 +273,31 @@ class Road:
         until("the service to hold exactly this link",
               lambda: self.service.active_hosts() == {self.host}, 30, interval=0.3)
 
-    def step_9_stop_and_quit(self):
+    def step_9_panel_closes(self):
+        """The panel closes on Escape and when another window takes the focus; the tray opens
+        it again each time."""
+        self.open_panel()
+        self.desktop.press_key("Escape")
+        until("the panel to close on Escape", lambda: not self.panel_open(), 10, interval=0.2)
+        self.open_panel()
+        other = self.desktop.other_window()
+
+        def closed():
+            # On X11 the panel takes back a focus lost in the first moment after it opened (the
+            # tray host may hold it for the click); the user clicks into the other window again.
+            if self.panel_open():
+                self.desktop.focus_other()
+
+                return False
+            return True
+
+        try:
+            until("the panel to close when it loses the focus", closed, 15, interval=0.3)
+        finally:
+            other.stop()
+        self.open_panel()
+
+    def step_10_stop_and_quit(self):
         """Stop ends the link at the service; Quit ends every link within 3 s, no process left."""
         stopped = self.host
         self.unshare()
@@ -303,9 +327,11 @@ class Road:
         self.desktop.screenshot(full)
         if panel is None:
             return
-        extents = self.screen.extents(panel)
-        subprocess.run(["convert", full, "-crop",
-                        f"{extents.width}x{extents.height}+{extents.x}+{extents.y}", "+repage",
+        rect = self.desktop.panel_rect(self.screen, panel, self.app.pid)
+        if rect is None:
+            return
+        x, y, width, height = rect
+        subprocess.run(["convert", full, "-crop", f"{width}x{height}+{x}+{y}", "+repage",
                         os.path.join(self.artifacts, f"{name}.png")], check=False)
 
 
@@ -318,17 +344,25 @@ STEPS = [
     (6, "tunnel client killed", Road.step_6_tunnel_killed),
     (7, "link service restarted", Road.step_7_service_restarted),
     (8, "app killed", Road.step_8_app_killed),
-    (9, "stop and quit", Road.step_9_stop_and_quit),
+    (9, "panel closes", Road.step_9_panel_closes),
+    (10, "stop and quit", Road.step_10_stop_and_quit),
 ]
 
 
 def main():
-    if len(sys.argv) != 3:
+    arguments = sys.argv[1:]
+    desktop = wayland if arguments[:1] == ["--wayland"] else x11
+    arguments = arguments[1:] if desktop is wayland else arguments
+    if len(arguments) != 2:
         print(__doc__)
         return 2
-    build_dir, artifacts = map(os.path.abspath, sys.argv[1:])
+    build_dir, artifacts = map(os.path.abspath, arguments)
     os.makedirs(artifacts, exist_ok=True)
-    missing = missing_tools()
+    if desktop is wayland:
+        handed_on = wayland.run_as_desktop_user([artifacts])
+        if handed_on is not None:
+            return handed_on
+    missing = desktop.missing_tools()
     if missing:
         print(f"missing tools: {' '.join(missing)} (scripts/setup.sh installs them)")
         return 1
@@ -337,7 +371,8 @@ def main():
         print(f"ports in use, the road needs them free: {busy}")
         return 1
 
-    road = Road(build_dir, artifacts)
+    road = Road(build_dir, artifacts,
+                wayland.WaylandDesktop if desktop is wayland else x11.Desktop)
     failed = None
     ran = 0
     try:

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace {
 
@@ -109,6 +110,65 @@ TEST(Indicators, MenuBarImageHasThirtyTwoDotsInItsRing) {
     EXPECT_EQ(alphaAt(image, 18, 2), 255);
     EXPECT_EQ(alphaAt(image, 10, 2), 0);
     EXPECT_EQ(alphaAt(image, 22, 2), 0);
+}
+
+// The lit pixels of `image` in groups that touch, diagonals included: one group per dot that
+// a viewer can tell apart from its neighbours.
+std::vector<QRect> litGroups(const QImage& image, std::vector<int>& groupPixels) {
+    std::vector<QRect> groups;
+    std::vector<bool> seen(static_cast<std::size_t>(image.width() * image.height()));
+    const auto index = [&](int x, int y) {
+        return static_cast<std::size_t>(y * image.width() + x);
+    };
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (seen[index(x, y)] || alphaAt(image, x, y) == 0)
+                continue;
+            QRect box(x, y, 1, 1);
+            int pixels = 0;
+            std::vector<QPoint> stack{{x, y}};
+            seen[index(x, y)] = true;
+            while (!stack.empty()) {
+                const QPoint p = stack.back();
+                stack.pop_back();
+                ++pixels;
+                box = box.united(QRect(p, QSize(1, 1)));
+                for (int dy = -1; dy <= 1; ++dy) {
+                    for (int dx = -1; dx <= 1; ++dx) {
+                        const QPoint n(p.x() + dx, p.y() + dy);
+                        if (!image.rect().contains(n) || seen[index(n.x(), n.y())] ||
+                            alphaAt(image, n.x(), n.y()) == 0)
+                            continue;
+                        seen[index(n.x(), n.y())] = true;
+                        stack.push_back(n);
+                    }
+                }
+            }
+            groups.push_back(box);
+            groupPixels.push_back(pixels);
+        }
+    }
+    return groups;
+}
+
+TEST(Indicators, MenuBarIconDotsStayLegibleAtSmallTraySizes) {
+    constexpr int smallestDot = 2;
+    constexpr int fewestDots = 12;
+    for (int size = 16; size <= 24; ++size) {
+        const QImage image = MenuBarIcon::image(size / 18.0, Qt::black);
+        ASSERT_EQ(image.width(), size);
+        std::vector<int> pixels;
+        const std::vector<QRect> dots = litGroups(image, pixels);
+        EXPECT_GE(dots.size(), fewestDots) << size << " px: the dots run together";
+        for (std::size_t i = 0; i < dots.size(); ++i) {
+            const QRect& dot = dots[i];
+            EXPECT_GE(dot.width(), smallestDot) << size << " px";
+            EXPECT_EQ(dot.width(), dot.height()) << size << " px";
+            // A solid square of full coverage, not a blurred or merged shape.
+            EXPECT_EQ(pixels[i], dot.width() * dot.height()) << size << " px";
+            EXPECT_EQ(alphaAt(image, dot.x(), dot.y()), 255) << size << " px";
+        }
+    }
 }
 
 TEST(Indicators, MenuBarIconDrawsAtAnySizeInTheGivenColour) {

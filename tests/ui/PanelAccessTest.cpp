@@ -107,6 +107,35 @@ TEST(PanelAccess, KeysMoveTheFocusAndActivate) {
     }
 }
 
+// A screen reader's own action on a control does what a click does: the switch's toggle asks
+// for the share and leaves the position to the state, the buttons' press calls their operation.
+TEST(PanelAccess, AssistiveActionsCallTheControlsOperation) {
+    constexpr int actionWaitMs = 2000;
+    Panel panel(sharingModel());
+    struct Case {
+        const char* control;
+        const char* call;
+    };
+    const Case cases[] = {
+        {"shareSwitch:4000", "share 4000"},
+        {"copyButton:shop-1.example.test", "copy shop-1.example.test"},
+        {"quitButton", "quit"},
+    };
+    for (const Case& c : cases) {
+        QAccessibleActionInterface* actions =
+            accessible(panel.find(QString::fromUtf8(c.control)))->actionInterface();
+        ASSERT_NE(actions, nullptr) << c.control;
+        ASSERT_FALSE(actions->actionNames().isEmpty()) << c.control;
+        panel.calls.log.clear();
+        actions->doAction(actions->actionNames().constFirst());
+        // A press is animated: the click follows a moment later.
+        const QStringList expected{QString::fromUtf8(c.call)};
+        EXPECT_TRUE(QTest::qWaitFor([&] { return panel.calls.log == expected; }, actionWaitMs))
+            << c.control << ": " << panel.calls.log.join(u',').toStdString();
+    }
+    EXPECT_FALSE(panel.find<ShareSwitch>(QStringLiteral("shareSwitch:4000"))->isOn());
+}
+
 // The rendered pixels of `widget` within the panel, with what lies behind it.
 QImage rendered(const Panel& panel, const QWidget* widget) {
     const QRect area(widget->mapTo(panel.view.get(), QPoint()), widget->size());

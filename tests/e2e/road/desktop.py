@@ -9,6 +9,7 @@ from .waiting import Process, until
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", ".."))
 VIRTUAL_DESKTOP = os.path.join(ROOT, "scripts", "virtual-desktop.sh")
 SCREEN = "1280x800x24"
+OTHER_WINDOW = "road-other"
 
 
 def _tool_ok(env, *args):
@@ -17,12 +18,15 @@ def _tool_ok(env, *args):
 
 
 class Desktop:
+    platform = "xcb"
+
     def __init__(self, log_dir):
         self.log_dir = log_dir
         self.env = dict(os.environ)
         for name in ("WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "DBUS_SESSION_BUS_ADDRESS",
                      "AT_SPI_BUS_ADDRESS"):
             self.env.pop(name, None)
+        self.env["QT_QPA_PLATFORM"] = self.platform
         self.processes = []
         # The display started by the project's virtual desktop script, which also stops it.
         self.display = None
@@ -89,6 +93,27 @@ class Desktop:
                                 capture_output=True, text=True, timeout=5)
         return result.stdout if result.returncode == 0 else None
 
+    def press_key(self, key):
+        subprocess.run(["xdotool", "key", key], env=self.env, check=True, timeout=10)
+
+    def other_window(self):
+        """Starts another program's window, which takes the focus as it maps."""
+        return Process("other-window", ["xmessage", "-name", OTHER_WINDOW, "-center",
+                                        "another window"], self.env, self.log_dir).start()
+
+    def focus_other(self):
+        """Gives the other window the focus, as a click into it does."""
+        subprocess.run(["xdotool", "search", "--classname", OTHER_WINDOW, "windowactivate"],
+                       env=self.env, capture_output=True, timeout=10)
+
+    def panel_rect(self, screen, panel, pid):
+        box = screen.extents(panel)
+        return box.x, box.y, box.width, box.height
+
+    def screen(self):
+        from .screen import Screen
+        return Screen(self.env)
+
     def stop(self):
         for process in reversed(self.processes):
             process.stop(timeout=3)
@@ -101,5 +126,5 @@ class Desktop:
 
 def missing_tools():
     return [tool for tool in ("Xvfb", "openbox", "trayer", "xdotool", "xprop", "import", "xclip",
-                              "dbus-daemon", "chromium")
+                              "xmessage", "dbus-daemon", "chromium")
             if shutil.which(tool) is None]

@@ -148,7 +148,7 @@ class App:
             "XDG_CACHE_HOME": os.path.join(self.home, ".cache"),
             "XDG_STATE_HOME": os.path.join(self.home, ".local", "state"),
             "XDG_RUNTIME_DIR": self.runtime,
-            "QT_QPA_PLATFORM": "xcb",
+            "QT_QPA_PLATFORM": desktop_env.get("QT_QPA_PLATFORM", "xcb"),
             "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
             "QT_ACCESSIBILITY": "1",
             # No system bus for this run: the app must not see the machine's sessions.
