@@ -60,6 +60,7 @@ defaults
 frontend links
   bind 127.0.0.1:$haproxy_port
   http-request deny deny_status 404 unless { req.hdr(x-skerrow-host) -i bench.test }
+  http-request deny deny_status 421 unless { req.hdr(host) -i bench.test }
   default_backend app
 backend app
   http-request set-header Host localhost
@@ -70,6 +71,7 @@ haproxy -q -f "$work/haproxy.cfg" & pids+=($!)
 wait_for_port "$haproxy_port"
 
 cat > "$work/headers.lua" <<'LUA'
+wrk.headers["Host"] = "bench.test"
 wrk.headers["x-skerrow-host"] = "bench.test"
 wrk.headers["cf-connecting-ip"] = "198.51.100.9"
 LUA
