@@ -28,6 +28,8 @@ struct Decision {
     // reply
     int status = 0;
     QString body;
+    // A whole answer of the router's own, sent instead of status and body when not empty.
+    QByteArray replyBytes;
     // proxy
     QString host; // lower-cased route host
     qint64 port = 0;
