@@ -1,27 +1,13 @@
 // The QR code of a link, decoded back by an independent reader at the sizes the view uses.
 #include "ui/QrCode.h"
 
+#include "QrReader.h"
 #include "ui/QrView.h"
 
-#include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
-
-// What zbarimg reads from the image, or why it could not.
-QString decoded(const QImage& image) {
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("code.png"));
-    if (!image.save(file))
-        return QStringLiteral("(not saved)");
-    QProcess reader;
-    reader.start(QStringLiteral("zbarimg"), {QStringLiteral("--raw"), QStringLiteral("-q"), file});
-    if (!reader.waitForFinished(20000))
-        return QStringLiteral("(zbarimg did not finish)");
-    return QString::fromUtf8(reader.readAllStandardOutput()).trimmed();
-}
 
 struct QrCase {
     const char* name;
