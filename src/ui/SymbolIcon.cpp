@@ -62,12 +62,13 @@ void drawArrowClockwise(QPainter& p, qreal s) {
 void drawLock(QPainter& p, qreal s, bool open) {
     p.drawRoundedRect(QRectF(0.2 * s, 0.46 * s, 0.6 * s, 0.44 * s), 0.08 * s, 0.08 * s);
     QPainterPath shackle;
-    const qreal right = open ? 0.9 : 0.68;
-    shackle.moveTo(0.32 * s, 0.46 * s);
-    shackle.lineTo(0.32 * s, 0.3 * s);
-    shackle.arcTo(QRectF(0.32 * s, 0.1 * s, 0.36 * s, 0.4 * s), 180, -180);
+    // Open, the shackle is lifted and its left leg is free of the body.
+    const qreal lift = open ? 0.14 : 0.0;
+    shackle.moveTo(0.68 * s, 0.46 * s);
+    shackle.lineTo(0.68 * s, (0.3 - lift) * s);
+    shackle.arcTo(QRectF(0.32 * s, (0.1 - lift) * s, 0.36 * s, 0.4 * s), 0, 180);
     if (!open)
-        shackle.lineTo(right * s, 0.46 * s);
+        shackle.lineTo(0.32 * s, 0.46 * s);
     p.drawPath(shackle);
 }
 
