@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 PassphraseView::PassphraseView(const ShareLink& link, const std::optional<QString>& current,
-                               Actions actions, QWidget* parent)
+                               const Actions& actions, QWidget* parent)
     : QWidget(parent, Qt::Window),
       field_(new QLineEdit(current.value_or(Passphrase::generate()), this)) {
     setWindowTitle(QStringLiteral("Passphrase"));

@@ -17,8 +17,8 @@ public:
         std::function<void(const ShareLink&)> unprotect;
     };
 
-    PassphraseView(const ShareLink& link, const std::optional<QString>& current, Actions actions,
-                   QWidget* parent = nullptr);
+    PassphraseView(const ShareLink& link, const std::optional<QString>& current,
+                   const Actions& actions, QWidget* parent = nullptr);
     QString passphrase() const;
 
 private:
