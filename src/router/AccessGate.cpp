@@ -140,7 +140,11 @@ QString formValue(const QUrlQuery& form, const QString& name) {
 } // namespace
 
 void AccessGate::setAccess(const QByteArray& key, const QList<LinkAccess>& links) {
+    // The app hands the same links over at every refresh: the checked cookies stay good then.
+    if (key == key_ && links == access_)
+        return;
     key_ = key;
+    access_ = links;
     links_.clear();
     checkedCookies_.clear();
     for (const LinkAccess& link : links) {

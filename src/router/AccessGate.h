@@ -41,6 +41,7 @@ private:
 
     const bool secureCookies_;
     QByteArray key_;
+    QList<LinkAccess> access_;
     QHash<QString, Guarded> links_;
     // Cookies already checked, with their expiry: a visitor's every request carries the same one.
     QHash<QByteArray, qint64> checkedCookies_;
