@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   cmake g++ ninja-build git pkg-config
   qt6-base-dev qcoro-qt6-dev qt6-httpserver-dev qt6-websockets-dev libqt6svg6
-  libgtest-dev libgmock-dev
+  libgtest-dev libgmock-dev libqrencode-dev zbar-tools
   libsqlite3-dev
   lsof procps dbus xvfb xauth iproute2 libsm-dev
   openbox trayer xdotool x11-utils imagemagick adwaita-icon-theme

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Router benchmark: wrk on loopback, one request per connection, small and 1 MiB responses,
-# one and 16 connections, three ways in the same run: the app directly, through LinkRouter, and
+# one and 16 connections, four ways in the same run: the app directly, through LinkRouter,
+# through LinkRouter with a passphrase on the link (each request carrying the login cookie), and
 # through HAProxy routing by the same header to the same app. The ways take turns over three
 # rounds, so a change in the machine's load touches all of them alike; each figure is the median
 # of its three rounds. Prints requests/s and p99 latency, and their ratios against the direct
-# figure and against HAProxy.
+# figure, against HAProxy, and of the passphrase check against the plain router.
 #
 # usage: run-router-bench.sh <dir with skerrow_bench_app and skerrow_bench_router> [seconds]
 #                            [sizes, default "small large"]
@@ -46,6 +47,12 @@ router_port=$(free_port)
 "$bin/skerrow_bench_router" "$router_port" "$app_port" >/dev/null & pids+=($!)
 wait_for_port "$router_port"
 
+locked_port=$(free_port)
+"$bin/skerrow_bench_router" "$locked_port" "$app_port" bench-passphrase >"$work/locked.out" &
+pids+=($!)
+wait_for_port "$locked_port"
+cookie=$(awk '/^cookie / { print $2 }' "$work/locked.out")
+
 haproxy_port=$(free_port)
 cat > "$work/haproxy.cfg" <<CFG
 global
@@ -60,6 +67,7 @@ defaults
 frontend links
   bind 127.0.0.1:$haproxy_port
   http-request deny deny_status 404 unless { req.hdr(x-skerrow-host) -i bench.test }
+  http-request deny deny_status 421 unless { req.hdr(host) -i bench.test }
   default_backend app
 backend app
   http-request set-header Host localhost
@@ -70,14 +78,17 @@ haproxy -q -f "$work/haproxy.cfg" & pids+=($!)
 wait_for_port "$haproxy_port"
 
 cat > "$work/headers.lua" <<'LUA'
+wrk.headers["Host"] = "bench.test"
 wrk.headers["x-skerrow-host"] = "bench.test"
 wrk.headers["cf-connecting-ip"] = "198.51.100.9"
 LUA
+{ cat "$work/headers.lua"; echo "wrk.headers[\"Cookie\"] = \"theme=dark; $cookie\""; } \
+  > "$work/locked.lua"
 
 # Prints "<requests per second> <p99 in microseconds> <errors>" for one wrk run.
 measure() {
   local out
-  out=$(wrk -t1 -c"$2" -d"${seconds}s" --latency -s "$work/headers.lua" "$1")
+  out=$(wrk -t1 -c"$2" -d"${seconds}s" --latency -s "$3" "$1")
   echo "$out" | awk '
     function us(v) {
       if (v ~ /us$/) return v + 0;
@@ -95,8 +106,11 @@ measure() {
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 median() { printf "%s\n" "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-ways=(direct router haproxy)
-declare -A ports=([direct]=$app_port [router]=$router_port [haproxy]=$haproxy_port)
+ways=(direct router locked haproxy)
+declare -A ports=([direct]=$app_port [router]=$router_port [locked]=$locked_port
+  [haproxy]=$haproxy_port)
+declare -A scripts=([direct]=$work/headers.lua [router]=$work/headers.lua
+  [locked]=$work/locked.lua [haproxy]=$work/headers.lua)
 
 printf "wrk: 1 thread, %d s per run, one request per connection, median of %d rounds\n" \
   "$seconds" "$rounds"
@@ -105,15 +119,16 @@ for size in $sizes; do
   label="small response"; [ "$size" = large ] && label="1 MiB response"
   # A short warm-up of each way, so first-connection effects stay out of the figures.
   for way in "${ways[@]}"; do
-    wrk -t1 -c4 -d1s -s "$work/headers.lua" "http://127.0.0.1:${ports[$way]}$path" >/dev/null
+    wrk -t1 -c4 -d1s -s "${scripts[$way]}" "http://127.0.0.1:${ports[$way]}$path" >/dev/null
   done
   for connections in 1 16; do
     declare -A rps=() p99=() errors=()
     for round in $(seq "$rounds"); do
       # Each round starts with a different way.
-      for i in 0 1 2; do
-        way=${ways[$(((i + round) % 3))]}
-        read -r r p e <<<"$(measure "http://127.0.0.1:${ports[$way]}$path" "$connections")"
+      for i in 0 1 2 3; do
+        way=${ways[$(((i + round) % 4))]}
+        read -r r p e <<<"$(measure "http://127.0.0.1:${ports[$way]}$path" "$connections" \
+          "${scripts[$way]}")"
         rps[$way]+="$r "
         p99[$way]+="$p "
         [ "$e" = - ] || errors[$way]+="[$e] "
@@ -133,6 +148,7 @@ for size in $sizes; do
     done
     echo "router / direct:  requests/s $(ratio "${mrps[router]}" "${mrps[direct]}")   p99 $(ratio "${mp99[router]}" "${mp99[direct]}")"
     echo "router / haproxy: requests/s $(ratio "${mrps[router]}" "${mrps[haproxy]}")   p99 $(ratio "${mp99[router]}" "${mp99[haproxy]}")"
+    echo "locked / router:  requests/s $(ratio "${mrps[locked]}" "${mrps[router]}")   p99 $(ratio "${mp99[locked]}" "${mp99[router]}")"
     echo "haproxy / direct: requests/s $(ratio "${mrps[haproxy]}" "${mrps[direct]}")   p99 $(ratio "${mp99[haproxy]}" "${mp99[direct]}")"
     unset rps p99 errors mrps mp99
   done

@@ -155,9 +155,13 @@ void PublicEdge::serve(QTcpSocket* visitor, const QString& host, const HttpReque
 void PublicEdge::deliver(QTcpSocket* visitor, const QString& host, const QString& tunnelId,
                          HttpRequestHead head, const QByteArray& rest) {
     // The edge alone says which link and which visitor a request belongs to: whatever the
-    // visitor sent under these names is replaced.
+    // visitor sent under these names is replaced. A public edge picks the link by the Host it
+    // was sent, so the Host it delivers is the link's name; this one picks it by port, and says
+    // so the same way whatever address the visitor used.
     head.removeHeaders("x-skerrow-host");
     head.removeHeaders("cf-connecting-ip");
+    head.removeHeaders("host");
+    head.headers.prepend(HttpHeader{"Host", host.toUtf8()});
     head.headers.append(HttpHeader{"x-skerrow-host", host.toUtf8()});
     head.headers.append(
         HttpHeader{"cf-connecting-ip", visitorAddress(visitor->peerAddress()).toUtf8()});

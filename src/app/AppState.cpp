@@ -4,7 +4,7 @@
 
 AppState::AppState(Options options, QObject* parent)
     : QObject(parent), options_(std::move(options)),
-      provisioner_(options_.supportDir, options_.apiBase),
+      provisioner_(options_.supportDir, options_.apiBase), passphrases_(provisioner_.supportDir()),
       tunnel(std::make_unique<Tunnel>(provisioner_.supportDir(), options_.metricsPort,
                                       options_.router, options_.tunnelExecutable)) {
     if (!options_.scanner)

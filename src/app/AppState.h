@@ -2,6 +2,7 @@
 
 #include "app/Detached.h"
 #include "app/HealthMonitor.h"
+#include "app/LinkPassphrases.h"
 #include "app/PublicProbe.h"
 #include "app/ShareLink.h"
 #include "discovery/PortRow.h"
@@ -92,6 +93,12 @@ public:
     // reached, and forgets it locally.
     void kill(const ShareLink& link);
 
+    // Passphrases. A link with one lets in only visitors who know it; it ends with the link.
+    std::optional<QString> passphrase(const ShareLink& link);
+    // Sets the link's passphrase, tells the router and copies the URL with the passphrase.
+    void protect(const ShareLink& link, const QString& passphrase);
+    void unprotect(const ShareLink& link);
+
     // Checks the host once through its public address; never fails.
     QCoro::Task<Public> publicStatus(QString host) const;
     // Records the host as proven reachable; publishes only when it was not yet known.
@@ -154,6 +161,8 @@ private:
     void stopExpired();
     QList<RouteRule> activeRules() const;
     void syncTunnel();
+    // Hands the passphrases of the current links to the router.
+    void pushAccess();
     void handleUnauthorized();
     void dropAllExpiryTimers();
     LinkRouter& linkRouter() const;
@@ -226,6 +235,7 @@ private:
 
     Options options_;
     Provisioner provisioner_;
+    LinkPassphrases passphrases_;
     // Tasks check this instead of the state itself: it is gone before the state's destructor
     // cancels the requests in flight, whose tasks then resume and end at once.
     std::unique_ptr<QObject> lifetime_ = std::make_unique<QObject>();

@@ -34,6 +34,11 @@ void AppState::saveLinks() {
         // The previous file, or none, stays; the next save tries again.
     }
     QFile::setPermissions(linksURL(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    // Every change to the links is saved here, so here their passphrases end with them.
+    QSet<QString> hosts;
+    for (const ShareLink& link : links_)
+        hosts.insert(link.host);
+    passphrases_.retainOnly(hosts);
 }
 
 void AppState::loadLocalLinks() {
@@ -190,6 +195,7 @@ QList<RouteRule> AppState::activeRules() const {
 void AppState::syncTunnel() {
     if (!configured_)
         return;
+    pushAccess();
     try {
         tunnel->start(activeRules());
     } catch (const UserFacingError& error) {

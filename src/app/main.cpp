@@ -41,6 +41,11 @@ int main(int argc, char** argv) {
     actions.kill = [&state](const ShareLink& link) { state.kill(link); };
     actions.refresh = [&state](const ShareLink& link) { state.refresh(link); };
     actions.copy = [&state](const ShareLink& link) { state.copy(link); };
+    actions.protect = [&state](const ShareLink& link, const QString& passphrase) {
+        state.protect(link, passphrase);
+    };
+    actions.unprotect = [&state](const ShareLink& link) { state.unprotect(link); };
+    actions.passphrase = [&state](const ShareLink& link) { return state.passphrase(link); };
     actions.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
     actions.restart = [&state] { state.handleWake(); };
     actions.quit = [&lifecycle] { lifecycle.terminate(); };

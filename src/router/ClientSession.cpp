@@ -125,9 +125,14 @@ void ClientSession::readHead() {
         }
         buffer_.append(scratch, read.size);
         // Only the new bytes and the three before them can complete the terminator.
-        const RequestHead::Decision decision = RequestHead::decide(
+        RequestHead::Decision decision = RequestHead::decide(
             buffer_, [this](const QString& host) { return core_.port(host); },
-            std::max<qsizetype>(0, before - 3));
+            rescanHead_ ? 0 : std::max<qsizetype>(0, before - 3));
+        if (decision.kind == RequestHead::Decision::Kind::proxy) {
+            core_.admit(decision);
+            // The gate waits for a form's body: the head is read again with it.
+            rescanHead_ = decision.kind == RequestHead::Decision::Kind::readMore;
+        }
         if (decision.kind != RequestHead::Decision::Kind::readMore) {
             core_.headDone(*this);
         }
@@ -135,7 +140,10 @@ void ClientSession::readHead() {
         case RequestHead::Decision::Kind::readMore:
             break;
         case RequestHead::Decision::Kind::reply:
-            answer(decision.status, decision.body);
+            if (decision.replyBytes.isEmpty())
+                answer(decision.status, decision.body);
+            else
+                answerWith(std::move(decision.replyBytes));
             return;
         case RequestHead::Decision::Kind::proxy:
             if (decision.visitor)
@@ -274,12 +282,16 @@ void ClientSession::relay(Flow& flow) {
 }
 
 void ClientSession::answer(int status, const QString& body) {
+    answerWith(Reply::bytes(status, body));
+}
+
+void ClientSession::answerWith(QByteArray bytes) {
     if (app_.socket.isOpen()) {
         poller_.unwatch(app_.socket.get());
         app_.socket.reset();
     }
     phase_ = Phase::replying;
-    buffer_ = Reply::bytes(status, body);
+    buffer_ = std::move(bytes);
     sent_ = 0;
     sendAnswer();
 }

@@ -67,6 +67,7 @@ private:
     void sendHead();
     void relay(Flow& flow);
     void answer(int status, const QString& body);
+    void answerWith(QByteArray bytes);
     void sendAnswer();
     void cancel();
 
@@ -89,6 +90,8 @@ private:
     End client_;
     End app_;
     QByteArray buffer_;
+    // The head is complete but the request needs more of its body before it is decided.
+    bool rescanHead_ = false;
     qsizetype sent_ = 0;
     quint16 appPort_ = 0;
     std::vector<AppAddress>::size_type nextAddress_ = 0;

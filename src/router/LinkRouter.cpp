@@ -48,6 +48,10 @@ void LinkRouter::setRoutes(const QList<RouteRule>& rules) {
     onRouterThread([&] { core_->setRoutes(rules); });
 }
 
+void LinkRouter::setAccess(const QByteArray& key, const QList<LinkAccess>& links) {
+    onRouterThread([&] { core_->setAccess(key, links); });
+}
+
 void LinkRouter::stop() {
     onRouterThread([&] { core_->stop(); });
 }

@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "router/ConnectionLimits.h"
+#include "router/LinkAccess.h"
 #include "router/RouteRule.h"
 #include "router/Visitors.h"
 
@@ -36,6 +37,8 @@ public:
     // Replaces the routing table (hosts compared without regard to letter case, a later rule
     // wins), forgets visitors of hosts that lost their route, and listens while any route exists.
     void setRoutes(const QList<RouteRule>& rules);
+    // Replaces the links that need a passphrase; `key` signs their visitors' cookies.
+    void setAccess(const QByteArray& key, const QList<LinkAccess>& links);
     // Drops every route and stops listening; visitor entries stay.
     void stop();
     bool isListening();

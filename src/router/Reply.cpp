@@ -9,6 +9,8 @@ QByteArray reasonPhrase(int status) {
         return "Bad Request";
     case 404:
         return "Not Found";
+    case 421:
+        return "Misdirected Request";
     case 502:
         return "Bad Gateway";
     default:

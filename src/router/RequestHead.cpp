@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QList>
+#include <utility>
 
 namespace RequestHead {
 namespace {
@@ -31,6 +32,28 @@ QByteArrayView valueOf(QByteArrayView line) {
     while (!value.isEmpty() && blank(value.back()))
         value.chop(1);
     return value;
+}
+
+// Splits "name[:port]" (a bracketed IPv6 literal keeps its colons) and lower-cases the name.
+std::pair<QByteArray, QByteArrayView> splitAuthority(QByteArrayView authority) {
+    const qsizetype colon = authority.lastIndexOf(':');
+    const qsizetype bracket = authority.lastIndexOf(']');
+    if (colon < 0 || colon < bracket)
+        return {authority.toByteArray().toLower(), {}};
+    return {authority.first(colon).toByteArray().toLower(), authority.sliced(colon + 1)};
+}
+
+// Whether the Host a request carries names the public host it is routed by. The tunnel delivers
+// the visitor's Host, which is the public name, perhaps with the scheme's default port; a page
+// that rebinds its own name to loopback can forge the routing header but not its own Host.
+bool namesRouteHost(QByteArrayView host, QByteArrayView routeHost) {
+    const auto [hostName, hostPort] = splitAuthority(host);
+    const auto [routeName, routePort] = splitAuthority(routeHost);
+    if (hostName.isEmpty() || hostName != routeName)
+        return false;
+    if (hostPort == routePort)
+        return true;
+    return routePort.isEmpty() && (hostPort == "443" || hostPort == "80");
 }
 
 Decision reply(int status, const QString& body) {
@@ -70,6 +93,8 @@ Decision decide(const QByteArray& buffer, const RouteLookup& lookup, qsizetype s
     chunk.append(lines.front());
     std::optional<QByteArrayView> routeHost;
     std::optional<QByteArrayView> clientAddress;
+    std::optional<QByteArrayView> hostValue;
+    int hostLines = 0;
     bool probe = false;
     bool upgrade = false;
     const auto forward = [&](QByteArrayView line) {
@@ -85,8 +110,10 @@ Decision decide(const QByteArray& buffer, const RouteLookup& lookup, qsizetype s
         } else if (startsWithName(line, "cf-connecting-ip:")) {
             clientAddress = valueOf(line);
             forward(line);
-        } else if (startsWithName(line, "host:") || startsWithName(line, "connection:") ||
-                   line.isEmpty()) {
+        } else if (startsWithName(line, "host:")) {
+            hostValue = valueOf(line);
+            ++hostLines;
+        } else if (startsWithName(line, "connection:") || line.isEmpty()) {
             continue;
         } else {
             if (startsWithName(line, "upgrade:"))
@@ -97,6 +124,8 @@ Decision decide(const QByteArray& buffer, const RouteLookup& lookup, qsizetype s
 
     if (!routeHost || routeHost->isEmpty())
         return reply(404, QStringLiteral("unknown host"));
+    if (hostLines != 1 || !namesRouteHost(*hostValue, *routeHost))
+        return reply(misdirectedStatus, QString::fromLatin1(misdirectedBody));
     const QString host = QString::fromUtf8(*routeHost).toLower();
     const std::optional<qint64> port = lookup(host);
     if (!port)

@@ -13,6 +13,12 @@ inline constexpr qsizetype maxHeadBuffer = 1048576;
 // The 400 answer's body for a head beyond what the router buffers.
 inline constexpr const char* tooLargeBody = "header too large";
 
+// The answer to a request that did not come through the tunnel: its Host is not the public host
+// it asks to be routed to. 421 says the request reached a server that does not serve the name it
+// was sent to, which is exactly the case; the browser of a rebinding page gets nothing useful.
+inline constexpr int misdirectedStatus = 421;
+inline constexpr const char* misdirectedBody = "misdirected request";
+
 // The routing table's lookup: the port of a lower-cased public host, if it has a route.
 using RouteLookup = std::function<std::optional<qint64>(const QString& host)>;
 
@@ -22,6 +28,8 @@ struct Decision {
     // reply
     int status = 0;
     QString body;
+    // A whole answer of the router's own, sent instead of status and body when not empty.
+    QByteArray replyBytes;
     // proxy
     QString host; // lower-cased route host
     qint64 port = 0;

@@ -1,5 +1,6 @@
 #include "router/RouterCore.h"
 
+#include "platform/BuildProfile.h"
 #include "platform/StateLog.h"
 #include "router/ClientSession.h"
 #include "router/Listener.h"
@@ -13,6 +14,7 @@ using std::chrono::milliseconds;
 RouterCore::RouterCore(quint16 listeningPort, Clock clock, ConnectionLimits limits)
     : listeningPort_(listeningPort), clock_(std::move(clock)), limits_(limits),
       readBuffer_(std::make_unique<char[]>(ClientSession::bytesPerRead)),
+      gate_(QByteArrayView(BuildProfile::publicScheme).startsWith("https:")),
       pendingHeads_(limits.headIdleTimeout, limits.headDeadline, limits.headBudget) {
     restartTimer_.setSingleShot(true);
     restartTimer_.setInterval(restartDelayMs);

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "platform/Clock.h"
+#include "router/AccessGate.h"
 #include "router/AppAddress.h"
 #include "router/ConnectionLimits.h"
 #include "router/Descriptor.h"
+#include "router/LinkAccess.h"
 #include "router/PendingHeads.h"
 #include "router/RouteRule.h"
 #include "router/VisitorTable.h"
@@ -37,12 +39,19 @@ public:
     ~RouterCore() override;
 
     void setRoutes(const QList<RouteRule>& rules);
+    void setAccess(const QByteArray& key, const QList<LinkAccess>& links) {
+        gate_.setAccess(key, links);
+    }
     void stop();
     bool isListening() const { return ready_; }
     Visitors visitors(const QString& host);
 
     std::optional<qint64> port(const QString& host) const;
     void recordVisitor(const QString& host, const QString& address);
+    // The passphrase check of a routed request, on links that have one.
+    void admit(RequestHead::Decision& decision) {
+        gate_.admit(decision, clock_().toSecsSinceEpoch());
+    }
     // Where the apps are reached: "localhost", resolved when the router first listens.
     const std::vector<AppAddress>& appAddresses() const { return appAddresses_; }
     // One read's worth of space shared by every connection: a read's bytes are sent on, or
@@ -80,6 +89,7 @@ private:
     std::unique_ptr<char[]> readBuffer_;
     bool ready_ = false;
     VisitorTable visitors_;
+    AccessGate gate_;
     // At most one restart waits at any time, however often the routes are set meanwhile.
     QTimer restartTimer_{this};
     int connections_ = 0;

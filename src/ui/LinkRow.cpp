@@ -6,6 +6,8 @@
 #include "ui/IconButton.h"
 #include "ui/LoadingSpinner.h"
 #include "ui/PanelStyle.h"
+#include "ui/PassphraseView.h"
+#include "ui/QrView.h"
 #include "ui/TextButton.h"
 
 #include <QHBoxLayout>
@@ -97,7 +99,9 @@ LinkRow::LinkRow(const LinkRowModel& model, PanelActions actions, QWidget* paren
       hostLink_(new TextButton(model.link.host, TextButton::Look::hyperlink, this)),
       copy_(new IconButton(QStringLiteral("doc.on.doc"), QStringLiteral("Copy URL"), this)),
       renew_(new IconButton(QStringLiteral("arrow.clockwise"), QStringLiteral("New URL, kill old"),
-                            this)) {
+                            this)),
+      lock_(new IconButton(QStringLiteral("lock.open"), QStringLiteral("Passphrase"), this)),
+      qr_(new IconButton(QStringLiteral("qrcode"), QStringLiteral("QR code"), this)) {
     const QString& host = model.link.host;
     setObjectName(QStringLiteral("linkRow:") + host);
     auto* layout = new QHBoxLayout(this);
@@ -136,6 +140,25 @@ LinkRow::LinkRow(const LinkRowModel& model, PanelActions actions, QWidget* paren
             actions_.refresh(model_.link);
     });
     hostLine->addWidget(renew_, 0, Qt::AlignVCenter);
+    lock_->setObjectName(QStringLiteral("lockButton:") + host);
+    lock_->setAccessibleName(QStringLiteral("Passphrase for ") + host);
+    QObject::connect(lock_, &QAbstractButton::clicked, this, [this] {
+        const std::optional<QString> current =
+            actions_.passphrase ? actions_.passphrase(model_.link) : std::nullopt;
+        auto* view =
+            new PassphraseView(model_.link, current, {actions_.protect, actions_.unprotect});
+        view->setObjectName(QStringLiteral("passphraseView:") + model_.link.host);
+        view->show();
+    });
+    hostLine->addWidget(lock_, 0, Qt::AlignVCenter);
+    qr_->setObjectName(QStringLiteral("qrButton:") + host);
+    qr_->setAccessibleName(QStringLiteral("QR code of ") + host);
+    QObject::connect(qr_, &QAbstractButton::clicked, this, [this] {
+        auto* view = new QrView(publicUrl(model_.link.host).toString());
+        view->setObjectName(QStringLiteral("qrView:") + model_.link.host);
+        view->show();
+    });
+    hostLine->addWidget(qr_, 0, Qt::AlignVCenter);
     text->addLayout(hostLine);
 
     auto* stateLine = new QHBoxLayout;
@@ -168,8 +191,12 @@ void LinkRow::setModel(const LinkRowModel& model) {
     else
         copy_->setSymbol(QStringLiteral("doc.on.doc"));
     renew_->setEnabled(model.renewEnabled);
+    const bool locked = actions_.passphrase && actions_.passphrase(model.link).has_value();
+    lock_->setSymbol(locked ? QStringLiteral("lock") : QStringLiteral("lock.open"));
+    lock_->setToolTip(locked ? QStringLiteral("Passphrase set")
+                             : QStringLiteral("Set a passphrase"));
 }
 
 QList<QWidget*> LinkRow::controls() const {
-    return {hostLink_, copy_, renew_};
+    return {hostLink_, copy_, renew_, lock_, qr_};
 }

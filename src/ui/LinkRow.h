@@ -36,4 +36,6 @@ private:
     TextButton* hostLink_;
     IconButton* copy_;
     IconButton* renew_;
+    IconButton* lock_;
+    IconButton* qr_;
 };

@@ -5,6 +5,7 @@
 
 #include <QUrl>
 #include <functional>
+#include <optional>
 
 // The operations the panel's controls call. The entry point wires them to the application
 // state; the panel never changes the state any other way.
@@ -14,6 +15,10 @@ struct PanelActions {
     // Renews a link: a new public address, the old one ended.
     std::function<void(const ShareLink&)> refresh;
     std::function<void(const ShareLink&)> copy;
+    // A link's passphrase: set (and copied with the URL), removed, and the current one.
+    std::function<void(const ShareLink&, const QString&)> protect;
+    std::function<void(const ShareLink&)> unprotect;
+    std::function<std::optional<QString>(const ShareLink&)> passphrase;
     std::function<void(const QUrl&)> openUrl;
     // The recovery run after a wake. The footer shows "Restart" only when this is set.
     std::function<void()> restart;

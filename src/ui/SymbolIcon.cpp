@@ -59,6 +59,36 @@ void drawArrowClockwise(QPainter& p, qreal s) {
     p.drawPath(head);
 }
 
+void drawLock(QPainter& p, qreal s, bool open) {
+    p.drawRoundedRect(QRectF(0.2 * s, 0.46 * s, 0.6 * s, 0.44 * s), 0.08 * s, 0.08 * s);
+    QPainterPath shackle;
+    // Open, the shackle is lifted and its left leg is free of the body.
+    const qreal lift = open ? 0.14 : 0.0;
+    shackle.moveTo(0.68 * s, 0.46 * s);
+    shackle.lineTo(0.68 * s, (0.3 - lift) * s);
+    shackle.arcTo(QRectF(0.32 * s, (0.1 - lift) * s, 0.36 * s, 0.4 * s), 0, 180);
+    if (!open)
+        shackle.lineTo(0.32 * s, 0.46 * s);
+    p.drawPath(shackle);
+}
+
+void drawLockClosed(QPainter& p, qreal s) {
+    drawLock(p, s, false);
+}
+
+void drawLockOpen(QPainter& p, qreal s) {
+    drawLock(p, s, true);
+}
+
+void drawQrCode(QPainter& p, qreal s) {
+    // Three finder squares and a few modules, as every QR code has.
+    for (const QPointF& corner : {QPointF(0.1, 0.1), QPointF(0.6, 0.1), QPointF(0.1, 0.6)})
+        p.drawRect(QRectF(corner * s, QSizeF(0.3 * s, 0.3 * s)));
+    p.drawPoint(QPointF(0.66 * s, 0.66 * s));
+    p.drawPoint(QPointF(0.84 * s, 0.84 * s));
+    p.drawPoint(QPointF(0.84 * s, 0.66 * s));
+}
+
 const QHash<QString, Drawing>& drawings() {
     static const QHash<QString, Drawing> table{
         {QStringLiteral("terminal"), drawTerminal},
@@ -66,6 +96,9 @@ const QHash<QString, Drawing>& drawings() {
         {QStringLiteral("doc.on.doc"), drawCopy},
         {QStringLiteral("checkmark"), drawCheckmark},
         {QStringLiteral("arrow.clockwise"), drawArrowClockwise},
+        {QStringLiteral("lock"), drawLockClosed},
+        {QStringLiteral("lock.open"), drawLockOpen},
+        {QStringLiteral("qrcode"), drawQrCode},
     };
     return table;
 }
@@ -101,6 +134,9 @@ QStringList themeNames(const QString& symbol) {
          {QStringLiteral("object-select-symbolic"), QStringLiteral("emblem-ok-symbolic")}},
         {QStringLiteral("arrow.clockwise"),
          {QStringLiteral("view-refresh-symbolic"), QStringLiteral("view-refresh")}},
+        {QStringLiteral("lock"), {QStringLiteral("changes-prevent-symbolic")}},
+        {QStringLiteral("lock.open"), {QStringLiteral("changes-allow-symbolic")}},
+        {QStringLiteral("qrcode"), {QStringLiteral("view-barcode-qr-symbolic")}},
     };
     return names.value(symbol);
 }

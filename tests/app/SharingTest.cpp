@@ -255,3 +255,31 @@ TEST_F(Sharing, ALinkThatRunsOutShowsLinkExpiredAndIsEndedAtTheService) {
 }
 
 } // namespace
+
+TEST_F(Sharing, APassphraseGuardsTheLinkAcrossARestartAndEndsWithIt) {
+    install();
+    startApp();
+    const ShareLink link = shareOrigin();
+    const QString url = publicURL(link.host) + QStringLiteral("/");
+    state->protect(link, QStringLiteral(" maple otter "));
+    EXPECT_EQ(clipboardText(), publicURL(link.host) + QStringLiteral("\nPassphrase: maple otter"));
+    EXPECT_EQ(httpCall("GET", url).status, 401);
+    const QMap<QByteArray, QByteArray> basic{
+        {"Authorization", "Basic " + QByteArray("me:maple otter").toBase64()}};
+    EXPECT_EQ(httpCall("GET", url, {}, basic).body, "hello");
+
+    // The next run hands the same passphrase to the router at its first refresh.
+    state.reset();
+    router.setAccess({}, {});
+    startApp();
+    EXPECT_EQ(state->passphrase(link), QStringLiteral("maple otter"));
+    ASSERT_TRUE(waitUntil([&] { return state->tunnelReady(); }, 15s));
+    EXPECT_EQ(httpCall("GET", url).status, 401);
+    EXPECT_EQ(httpCall("GET", url, {}, basic).body, "hello");
+
+    const QString file = dir.filePath(QStringLiteral("support/passphrases.json"));
+    EXPECT_TRUE(QFile::exists(file));
+    state->kill(link);
+    EXPECT_TRUE(waitUntil([&] { return state->links().isEmpty(); }, 10s));
+    EXPECT_FALSE(QFile::exists(file));
+}

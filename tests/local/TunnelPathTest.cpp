@@ -45,7 +45,7 @@ protected:
 
 TEST_F(TunnelPath, ARequestReachesTheOriginWithTheEdgeHeadersAndItsAnswerComesBackByteForByte) {
     const QByteArray request =
-        "POST /cart?x=1 HTTP/1.1\r\nHost: localhost:" + QByteArray::number(edgePort) +
+        "POST /cart?x=1 HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(edgePort) +
         "\r\nX-Custom: Kept As Is\r\nx-skerrow-host: spoofed.example\r\n"
         "CF-Connecting-IP: 198.51.100.1\r\nContent-Length: 4\r\n\r\nbody";
     const QByteArray answer = rawExchange(edgePort, request);
@@ -57,6 +57,9 @@ TEST_F(TunnelPath, ARequestReachesTheOriginWithTheEdgeHeadersAndItsAnswerComesBa
     EXPECT_TRUE(got.startsWith("POST /cart?x=1 HTTP/1.1\r\n")) << got.constData();
     EXPECT_TRUE(got.contains("\r\nX-Custom: Kept As Is\r\n"));
     EXPECT_TRUE(got.contains("\r\nx-skerrow-host: " + host + "\r\n"));
+    // The Host is the link's name, whichever address the visitor used for it.
+    EXPECT_TRUE(got.contains("\r\nHost: " + host + "\r\n")) << got.constData();
+    EXPECT_FALSE(got.contains("127.0.0.1:"));
     EXPECT_TRUE(got.contains("\r\ncf-connecting-ip: 127.0.0.1\r\n"));
     // What the visitor claimed under the edge's own names does not pass.
     EXPECT_FALSE(got.contains("spoofed.example"));

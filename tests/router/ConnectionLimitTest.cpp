@@ -53,7 +53,8 @@ public:
         timer_.start(100);
     }
     void add(Client& client) {
-        client.socket.write("GET / HTTP/1.1\r\nx-skerrow-host: limits.test\r\nx-slow: ");
+        client.socket.write(
+            "GET / HTTP/1.1\r\nHost: limits.test\r\nx-skerrow-host: limits.test\r\nx-slow: ");
         clients_.push_back(&client);
     }
 
@@ -154,7 +155,7 @@ TEST(ConnectionLimits, AtTheBoundTheOldestUnfinishedHeadMakesRoom) {
     ASSERT_TRUE(waitUntil([&] { return holding.held.size() == 1; }));
     Client silent(port);
     Client halfHead(port);
-    halfHead.socket.write("GET / HTTP/1.1\r\nx-skerrow-host: limits.test\r\n");
+    halfHead.socket.write("GET / HTTP/1.1\r\nHost: limits.test\r\nx-skerrow-host: limits.test\r\n");
     Client youngerSilent(port);
     for (Client* client : {&silent, &halfHead, &youngerSilent})
         ASSERT_TRUE(client->socket.waitForConnected(5000));
@@ -202,7 +203,8 @@ TEST(ConnectionLimits, HeadsStillArrivingShareOneMemoryBudget) {
     limits.headBudget = 96 * 1024;
     LinkRouter router(port, systemClock(), limits);
     router.setRoutes({RouteRule{host, app.port()}});
-    const QByteArray start = "GET / HTTP/1.1\r\nx-skerrow-host: limits.test\r\nx-big: ";
+    const QByteArray start =
+        "GET / HTTP/1.1\r\nHost: limits.test\r\nx-skerrow-host: limits.test\r\nx-big: ";
 
     // One head can stay below its own limit and still pass what all heads may hold.
     Client flood(port);
@@ -238,7 +240,7 @@ TEST(ConnectionLimits, HeadsThatStallOrTrickleAreGivenUpButForwardedRequestsRunO
 
     Client silent(port);
     Client halfHead(port);
-    halfHead.socket.write("GET / HTTP/1.1\r\nx-skerrow-host: limits.test\r\n");
+    halfHead.socket.write("GET / HTTP/1.1\r\nHost: limits.test\r\nx-skerrow-host: limits.test\r\n");
     Client trickling(port);
     Tricklers tricklers;
     tricklers.add(trickling);

@@ -138,7 +138,9 @@ TEST_F(RouterFixture, UploadToASlowReaderArrivesIntact) {
 TEST_F(RouterFixture, WebSocketSessionPassesFramesBothWays) {
     QWebSocketServer server(QStringLiteral("app"), QWebSocketServer::NonSecureMode);
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
-    router->setRoutes({RouteRule{host, server.serverPort()}});
+    // The client names the router's own address as its Host, so that is the routed host here.
+    const QString routerHost = QStringLiteral("127.0.0.1:%1").arg(routerPort);
+    router->setRoutes({RouteRule{routerHost, server.serverPort()}});
     QList<QString> serverGot;
     QObject::connect(&server, &QWebSocketServer::newConnection, [&] {
         QWebSocket* peer = server.nextPendingConnection();
@@ -159,7 +161,7 @@ TEST_F(RouterFixture, WebSocketSessionPassesFramesBothWays) {
     QObject::connect(&client, &QWebSocket::binaryMessageReceived,
                      [&](const QByteArray& m) { binaryGot = m; });
     QNetworkRequest request(QUrl(QStringLiteral("ws://127.0.0.1:%1/live").arg(routerPort)));
-    request.setRawHeader("x-skerrow-host", "Shop.Example.Test");
+    request.setRawHeader("x-skerrow-host", routerHost.toUtf8());
     client.open(request);
     ASSERT_TRUE(waitUntil([&] { return client.state() == QAbstractSocket::ConnectedState; }));
 

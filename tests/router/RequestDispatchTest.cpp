@@ -56,6 +56,77 @@ INSTANTIATE_TEST_SUITE_P(
         RoutingCase{"subdomain_is_another_host", {"x-skerrow-host: a.shop.example.test"}, false}),
     [](const auto& param) { return std::string(param.param.name); });
 
+struct TunnelOnlyCase {
+    const char* name;
+    QList<QByteArray> lines;
+    bool routed;
+};
+
+// Requests are routed only when their Host names the host they ask for: what the tunnel
+// delivers. A page that rebinds its own name to loopback reaches the router with its own Host.
+class TunnelOnly : public RouterFixture, public ::testing::WithParamInterface<TunnelOnlyCase> {
+protected:
+    void SetUp() override {
+        RouterFixture::SetUp();
+        router->setRoutes({RouteRule{host, app.port()},
+                           RouteRule{QStringLiteral("localhost:41000"), app.port()}});
+    }
+};
+
+TEST_P(TunnelOnly, RefusesRequestsWhoseHostIsNotTheRoutedHost) {
+    const routertest::Exchange answer = send(requestHead(GetParam().lines));
+    ASSERT_TRUE(answer.closed);
+    if (GetParam().routed) {
+        EXPECT_EQ(answer.received, app.relayedResponse);
+        EXPECT_EQ(app.connections(), 1);
+    } else {
+        EXPECT_EQ(answer.received, Reply::bytes(421, QStringLiteral("misdirected request")));
+        EXPECT_EQ(app.connections(), 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Heads, TunnelOnly,
+    ::testing::Values(
+        TunnelOnlyCase{"rebinding_page",
+                       {"Host: evil.example:20242", "x-skerrow-host: shop.example.test"},
+                       false},
+        TunnelOnlyCase{"loopback_address",
+                       {"Host: 127.0.0.1:20242", "x-skerrow-host: localhost:41000"},
+                       false},
+        TunnelOnlyCase{
+            "name_with_another_suffix",
+            {"Host: shop.example.test.evil.example", "x-skerrow-host: shop.example.test"},
+            false},
+        TunnelOnlyCase{"empty_host", {"Host:", "x-skerrow-host: shop.example.test"}, false},
+        TunnelOnlyCase{
+            "second_host_line",
+            {"Host: shop.example.test", "Host: evil.example", "x-skerrow-host: shop.example.test"},
+            false},
+        TunnelOnlyCase{"another_port",
+                       {"Host: shop.example.test:20242", "x-skerrow-host: shop.example.test"},
+                       false},
+        TunnelOnlyCase{"another_port_of_a_host_with_port",
+                       {"Host: localhost:41001", "x-skerrow-host: localhost:41000"},
+                       false},
+        TunnelOnlyCase{
+            "same_name", {"Host: shop.example.test", "x-skerrow-host: shop.example.test"}, true},
+        TunnelOnlyCase{"letter_case_differs",
+                       {"Host: SHOP.example.test", "x-skerrow-host: Shop.Example.TEST"},
+                       true},
+        TunnelOnlyCase{"default_https_port",
+                       {"Host: shop.example.test:443", "x-skerrow-host: shop.example.test"},
+                       true},
+        TunnelOnlyCase{
+            "host_with_port", {"Host: LOCALHOST:41000", "x-skerrow-host: localhost:41000"}, true}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(RouterFixture, RequestWithoutHostIsRefused) {
+    EXPECT_EQ(send("GET / HTTP/1.1\r\nx-skerrow-host: shop.example.test\r\n\r\n").received,
+              Reply::bytes(421, QStringLiteral("misdirected request")));
+    EXPECT_EQ(app.connections(), 0);
+}
+
 struct RewriteCase {
     const char* name;
     QList<QByteArray> lines;
@@ -89,7 +160,8 @@ INSTANTIATE_TEST_SUITE_P(
                                   {"Accept: */*", "Host: localhost", "Connection: close"}},
                       RewriteCase{"lines_kept_in_order_and_case",
                                   {"X-B: 2", "x-skerrow-host: shop.example.test", "X-A: 1",
-                                   "HOST: a", "CONNECTION: x", "Hostile: yes", "Host : spaced"},
+                                   "HOST: shop.example.test", "CONNECTION: x", "Hostile: yes",
+                                   "Host : spaced"},
                                   {"X-B: 2", "X-A: 1", "Hostile: yes", "Host : spaced",
                                    "Host: localhost", "Connection: close"}}),
     [](const auto& param) { return std::string(param.param.name); });
@@ -115,7 +187,8 @@ TEST_F(RouterFixture, HeadArrivingOneBytePerReadIsDispatchedAtItsBlankLine) {
 }
 
 TEST_F(RouterFixture, HeadBufferLimitIsOneMebibyte) {
-    const QByteArray start = "GET / HTTP/1.1\r\nx-skerrow-host: shop.example.test\r\nX-Pad: ";
+    const QByteArray start =
+        "GET / HTTP/1.1\r\nHost: shop.example.test\r\nx-skerrow-host: shop.example.test\r\nX-Pad: ";
     const QByteArray atLimit = start + QByteArray(1048576 - start.size(), 'a');
 
     // Exactly at the limit the router keeps reading, and the blank line still routes the head.

@@ -3,6 +3,7 @@
 #include "support/Wait.h"
 
 #include <QTcpSocket>
+#include <algorithm>
 
 namespace routertest {
 
@@ -70,6 +71,18 @@ Exchange exchange(quint16 port, const QByteArray& request, bool byteByByte,
 
 QByteArray requestHead(const QList<QByteArray>& headerLines, const QByteArray& requestLine) {
     QByteArray head = requestLine + "\r\n";
+    const auto named = [](const QByteArray& line, const QByteArray& name) {
+        return line.toLower().startsWith(name);
+    };
+    const bool hasHost = std::any_of(headerLines.begin(), headerLines.end(),
+                                     [&](const QByteArray& line) { return named(line, "host:"); });
+    QByteArray routeHost;
+    for (const QByteArray& line : headerLines) {
+        if (named(line, "x-skerrow-host:"))
+            routeHost = line.sliced(line.indexOf(':') + 1).trimmed();
+    }
+    if (!hasHost && !routeHost.isEmpty())
+        head += "Host: " + routeHost + "\r\n";
     for (const QByteArray& line : headerLines)
         head += line + "\r\n";
     return head + "\r\n";

@@ -67,7 +67,8 @@ struct Exchange {
 Exchange exchange(quint16 port, const QByteArray& request, bool byteByByte = false,
                   std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
-// A request head with the given header lines after the request line.
+// A request head with the given header lines after the request line. Like the tunnel, it names
+// the routed host in a Host line first, unless the lines bring a Host line of their own.
 QByteArray requestHead(const QList<QByteArray>& headerLines,
                        const QByteArray& requestLine = "GET / HTTP/1.1");
 

@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QDateTime>
+#include <QHash>
 #include <QPalette>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -66,6 +67,7 @@ inline QPalette darkPalette() {
 // Records every operation the panel calls, in order.
 struct Calls {
     QStringList log;
+    QHash<QString, QString> passphrases;
 
     PanelActions actions(bool withRestart = true) {
         PanelActions a;
@@ -73,6 +75,19 @@ struct Calls {
         a.kill = [this](const ShareLink& l) { log << QStringLiteral("kill ") + l.host; };
         a.refresh = [this](const ShareLink& l) { log << QStringLiteral("refresh ") + l.host; };
         a.copy = [this](const ShareLink& l) { log << QStringLiteral("copy ") + l.host; };
+        a.protect = [this](const ShareLink& l, const QString& passphrase) {
+            log << QStringLiteral("protect ") + l.host + QLatin1Char(' ') + passphrase;
+            passphrases.insert(l.host, passphrase);
+        };
+        a.unprotect = [this](const ShareLink& l) {
+            log << QStringLiteral("unprotect ") + l.host;
+            passphrases.remove(l.host);
+        };
+        a.passphrase = [this](const ShareLink& l) -> std::optional<QString> {
+            if (!passphrases.contains(l.host))
+                return std::nullopt;
+            return passphrases.value(l.host);
+        };
         // The address opened is the public scheme followed by the host.
         a.openUrl = [this](const QUrl& url) {
             log << QStringLiteral("open ") +
