@@ -1,5 +1,8 @@
 #include "app/AppState.h"
 #include "app/Lifecycle.h"
+#include "control/CommandLine.h"
+#include "control/ControlBus.h"
+#include "notify/Notifier.h"
 #include "platform/Autostart.h"
 #include "platform/DescriptorLimit.h"
 #include "platform/JournalLog.h"
@@ -12,9 +15,32 @@
 #include "ui/TrayPanel.h"
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QDesktopServices>
+#include <QTextStream>
+
+namespace {
+
+QStringList commandArguments(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
+int runCommand(int argc, char** argv, const QStringList& arguments) {
+    const QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return CommandLine::run(arguments, QDBusConnection::sessionBus(), out, err);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
+    if (const QStringList arguments = commandArguments(argc, argv);
+        CommandLine::isCommand(arguments))
+        return runCommand(argc, argv, arguments);
     routeLogToJournal();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Skerrow"));
@@ -22,6 +48,10 @@ int main(int argc, char** argv) {
     // A tray utility keeps running with no window open.
     QApplication::setQuitOnLastWindowClosed(false);
     raiseDescriptorLimit();
+    // A later start brings the running app forward: over the session bus, or without one
+    // through the lock's socket.
+    if (ControlBus::activateRunning(QDBusConnection::sessionBus()))
+        return 0;
     SingleInstance instance;
     if (!instance.claim()) {
         instance.askToOpenPanel();
@@ -51,8 +81,23 @@ int main(int argc, char** argv) {
     });
     QObject::connect(&state, &AppState::changed, &panel.view(), &MenuView::scheduleRebuild);
     QObject::connect(&instance, &SingleInstance::openPanelRequested, &panel, &TrayPanel::open);
+    ControlBus control(
+        QDBusConnection::sessionBus(), state,
+        {[&router](const QString& host) { return router.visitors(host); },
+         [&state, &router, clock] {
+             return panelModel(
+                        state, [&router](const QString& host) { return router.visitors(host); },
+                        clock())
+                 .statusText;
+         }},
+        [&panel] { panel.open(); });
+    const Notifier notifier(state, QDBusConnection::sessionBus(),
+                            {[&router](const QString& host) { return router.visitors(host); },
+                             [&panel] { return panel.view().isVisible(); },
+                             [&panel] { panel.open(); }});
 
     handleQuitSignals([&lifecycle] { lifecycle.terminate(); });
     instance.listen();
+    control.publish();
     return QApplication::exec();
 }
