@@ -20,8 +20,8 @@ constexpr auto linkCallTimeout = 180s;
 constexpr auto quickCallTimeout = 25s;
 
 const QStringList commands{
-    QStringLiteral("share"), QStringLiteral("list"), QStringLiteral("stop"),
-    QStringLiteral("renew"), QStringLiteral("open"), QStringLiteral("help"),
+    QStringLiteral("share"),  QStringLiteral("list"), QStringLiteral("stop"),
+    QStringLiteral("renew"),  QStringLiteral("open"), QStringLiteral("help"),
     QStringLiteral("--help"), QStringLiteral("-h"),
 };
 
@@ -55,9 +55,9 @@ struct Call {
             err << "skerrow: no session bus: " << bus.lastError().message() << Qt::endl;
             return unreachable;
         }
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            QLatin1String(ControlNames::service), QLatin1String(ControlNames::objectPath),
-            interface, method);
+        QDBusMessage call = QDBusMessage::createMethodCall(QLatin1String(ControlNames::service),
+                                                           QLatin1String(ControlNames::objectPath),
+                                                           interface, method);
         call.setArguments(arguments);
         const QDBusMessage reply = bus.call(call, QDBus::Block, static_cast<int>(timeout.count()));
         if (reply.type() == QDBusMessage::ReplyMessage)
@@ -202,9 +202,8 @@ int run(const QStringList& arguments, const QDBusConnection& bus, QTextStream& o
     if (command == QStringLiteral("renew")) {
         if (rest.size() != 1)
             return usageError(err, QStringLiteral("renew takes one host"));
-        return printUrl(call(controlInterface(), QStringLiteral("Renew"), {rest[0]},
-                             linkCallTimeout),
-                        out);
+        return printUrl(
+            call(controlInterface(), QStringLiteral("Renew"), {rest[0]}, linkCallTimeout), out);
     }
     if (command == QStringLiteral("open")) {
         if (!rest.isEmpty())

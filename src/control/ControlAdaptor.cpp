@@ -27,11 +27,8 @@ QStringList linksSummary(const AppState& state) {
 
 ControlAdaptor::ControlAdaptor(QObject* object, AppState& state, QDBusConnection bus,
                                Sources sources)
-    : QDBusAbstractAdaptor(object),
-      state_(state),
-      bus_(std::move(bus)),
-      sources_(std::move(sources)),
-      operations_(state) {
+    : QDBusAbstractAdaptor(object), state_(state), bus_(std::move(bus)),
+      sources_(std::move(sources)), operations_(state) {
     registerLinkEntries();
     lastProperties_ = properties();
     lastLinks_ = linksSummary(state_);
@@ -77,9 +74,9 @@ void ControlAdaptor::noteChange() {
     }
     lastProperties_ = now;
     if (!changed.isEmpty()) {
-        QDBusMessage signal = QDBusMessage::createSignal(
-            QLatin1String(ControlNames::objectPath), propertiesInterface,
-            QStringLiteral("PropertiesChanged"));
+        QDBusMessage signal =
+            QDBusMessage::createSignal(QLatin1String(ControlNames::objectPath), propertiesInterface,
+                                       QStringLiteral("PropertiesChanged"));
         signal << QLatin1String(ControlNames::controlInterface) << changed << QStringList();
         bus_.send(signal);
     }
@@ -115,8 +112,7 @@ void ControlAdaptor::answerLater(const QDBusMessage& message,
 }
 
 QCoro::Task<> ControlAdaptor::answer(QDBusMessage message,
-                                     QCoro::Task<LinkOperations::Outcome> operation,
-                                     bool withUrl) {
+                                     QCoro::Task<LinkOperations::Outcome> operation, bool withUrl) {
     const QPointer<ControlAdaptor> alive = this;
     const LinkOperations::Outcome outcome = co_await operation;
     if (!alive)

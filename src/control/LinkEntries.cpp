@@ -17,8 +17,7 @@ constexpr qint64 minutesPerHour = 60;
 constexpr qint64 msecsPerSecond = 1000;
 
 QString isoOfMsecs(const QVariant& msecs) {
-    return QDateTime::fromMSecsSinceEpoch(msecs.toLongLong(), Qt::UTC)
-        .toString(Qt::ISODateWithMs);
+    return QDateTime::fromMSecsSinceEpoch(msecs.toLongLong(), Qt::UTC).toString(Qt::ISODateWithMs);
 }
 
 QString timeLeft(qint64 seconds) {
@@ -27,7 +26,9 @@ QString timeLeft(qint64 seconds) {
     const qint64 minutes = seconds / secondsPerMinute;
     if (minutes < minutesPerHour)
         return QStringLiteral("%1m left").arg(minutes);
-    return QStringLiteral("%1h %2m left").arg(minutes / minutesPerHour).arg(minutes % minutesPerHour);
+    return QStringLiteral("%1h %2m left")
+        .arg(minutes / minutesPerHour)
+        .arg(minutes % minutesPerHour);
 }
 
 } // namespace

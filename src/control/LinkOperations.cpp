@@ -1,9 +1,7 @@
 #include "control/LinkOperations.h"
 
 #include "app/AppState.h"
-
-#include <QCoroSignal>
-#include <QDeadlineTimer>
+#include "control/StateWait.h"
 
 using namespace std::chrono_literals;
 
@@ -13,8 +11,8 @@ const QString portNotRunningText = QStringLiteral("Port not running");
 const QString notReadyText = QStringLiteral("Tunnel not ready yet");
 const QString busyText = QStringLiteral("Another link operation is under way");
 const QString notMadeText = QStringLiteral("Link not made");
-// Each wait for a change looks again after this long, so a state that went away ends it.
-constexpr auto recheckInterval = 1000ms;
+// A share waits a minute for its link to answer, after the service's answers.
+constexpr auto operationLimit = 180s;
 // Two refresh cycles and a slow scan.
 constexpr auto nextScanWait = 8000ms;
 
@@ -58,11 +56,10 @@ std::optional<ControlError> LinkOperations::cannotStart() const {
 }
 
 QCoro::Task<> LinkOperations::untilIdle() const {
-    while (state_ && state_->isBusy()) {
-        QCoro::Task<std::optional<std::tuple<>>> change =
-            qCoro(state_.data(), &AppState::changed, recheckInterval);
-        co_await change;
-    }
+    const QPointer<AppState> state = state_;
+    QCoro::Task<> waiting = waitFor(
+        state_.data(), [state] { return !state || !state->isBusy(); }, operationLimit);
+    co_await waiting;
 }
 
 LinkOperations::Outcome LinkOperations::newLink(qint64 port, const QStringList& before,
@@ -86,12 +83,11 @@ LinkOperations::Outcome LinkOperations::newLink(qint64 port, const QStringList& 
 QCoro::Task<LinkOperations::Outcome> LinkOperations::share(qint64 port) {
     // An app started a moment ago, or the app itself just started by this call, shows up with
     // the next scan.
-    const QDeadlineTimer scanned(nextScanWait);
-    while (state_ && !findRow(state_->rows(), port) && !scanned.hasExpired()) {
-        QCoro::Task<std::optional<std::tuple<>>> change =
-            qCoro(state_.data(), &AppState::changed, recheckInterval);
-        co_await change;
-    }
+    const QPointer<AppState> state = state_;
+    QCoro::Task<> scanning = waitFor(
+        state_.data(), [state, port] { return !state || findRow(state->rows(), port); },
+        nextScanWait);
+    co_await scanning;
     if (!state_)
         co_return failure(ControlFailure::failed, notMadeText);
     const PortRow* row = findRow(state_->rows(), port);

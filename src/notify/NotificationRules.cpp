@@ -16,8 +16,8 @@ const LinkFacts* find(const QList<LinkFacts>& links, const QString& host) {
 }
 
 bool repairing(const std::optional<QString>& status) {
-    return status && (*status == HealthTexts::reconnecting ||
-                      *status == HealthTexts::unreachableRetrying);
+    return status &&
+           (*status == HealthTexts::reconnecting || *status == HealthTexts::unreachableRetrying);
 }
 
 } // namespace
@@ -35,17 +35,21 @@ QList<Note> Rules::changes(const Facts& facts, const QDateTime& now) const {
     for (const LinkFacts& link : facts.links) {
         const LinkFacts* before = find(last_.links, link.host);
         if (!announced_.contains(link.host) && facts.copiedHost == link.host)
-            notes.append({link.host, QStringLiteral("%1 is shared").arg(link.project),
+            notes.append({link.host,
+                          QStringLiteral("%1 is shared").arg(link.project),
                           QStringLiteral("%1 is on the clipboard").arg(publicURL(link.host)),
                           {}});
         if (link.visited && !(before && before->visited) &&
             !warned_.contains(QStringLiteral("visited ") + link.host))
-            notes.append({link.host, QStringLiteral("Someone opened %1").arg(link.project),
-                          publicURL(link.host), {Action::copy}});
+            notes.append({link.host,
+                          QStringLiteral("Someone opened %1").arg(link.project),
+                          publicURL(link.host),
+                          {Action::copy}});
         const qint64 left = now.secsTo(link.expiresAt);
         if (left > 0 && left <= expiryWarningSeconds &&
             !warned_.contains(QStringLiteral("expiry ") + link.host))
-            notes.append({link.host, QStringLiteral("%1 expires in 5 minutes").arg(link.project),
+            notes.append({link.host,
+                          QStringLiteral("%1 expires in 5 minutes").arg(link.project),
                           QStringLiteral("Renew it for a new link; the old one ends."),
                           {Action::renew}});
     }
@@ -54,9 +58,11 @@ QList<Note> Rules::changes(const Facts& facts, const QDateTime& now) const {
     if (ended) {
         for (const LinkFacts& link : last_.links) {
             if (!find(facts.links, link.host))
-                notes.append({link.host, QStringLiteral("%1 link ended").arg(link.project),
-                              QStringLiteral("The link service ended %1.").arg(publicURL(link.host)),
-                              {}});
+                notes.append(
+                    {link.host,
+                     QStringLiteral("%1 link ended").arg(link.project),
+                     QStringLiteral("The link service ended %1.").arg(publicURL(link.host)),
+                     {}});
         }
     }
     const QString rejected = ProvisionError::unauthorized().description();
@@ -65,8 +71,10 @@ QList<Note> Rules::changes(const Facts& facts, const QDateTime& now) const {
     const bool anyLive = std::any_of(facts.links.cbegin(), facts.links.cend(),
                                      [](const LinkFacts& link) { return link.live; });
     if (repairing(last_.statusMessage) && !repairing(facts.statusMessage) && anyLive)
-        notes.append({QString(), QStringLiteral("Links reachable again"),
-                      QStringLiteral("The repair brought the links back."), {}});
+        notes.append({QString(),
+                      QStringLiteral("Links reachable again"),
+                      QStringLiteral("The repair brought the links back."),
+                      {}});
     return notes;
 }
 

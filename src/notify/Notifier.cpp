@@ -20,9 +20,7 @@ DesktopNotifications::Action actionOf(NotificationRules::Action action) {
 } // namespace
 
 Notifier::Notifier(AppState& state, QDBusConnection bus, Hooks hooks, Clock clock)
-    : state_(state),
-      hooks_(std::move(hooks)),
-      clock_(std::move(clock)),
+    : state_(state), hooks_(std::move(hooks)), clock_(std::move(clock)),
       notifications_(std::move(bus),
                      [this](const QString& key, const QString& action) { act(key, action); }),
       rules_(facts()) {

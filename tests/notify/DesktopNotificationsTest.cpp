@@ -1,5 +1,6 @@
 // The notification client against a stand-in server on a private session bus.
 #include "notify/DesktopNotifications.h"
+
 #include "support/PrivateSessionBus.h"
 #include "support/Wait.h"
 
@@ -56,16 +57,16 @@ protected:
 
     // Puts a server on the bus through a connection of its own.
     void serve(StandInServer& server) {
-        QDBusConnection connection =
-            QDBusConnection::connectToBus(bus.address(), serverConnection);
-        ASSERT_TRUE(connection.registerObject(serverPath, &server, QDBusConnection::ExportAllSlots));
+        QDBusConnection connection = QDBusConnection::connectToBus(bus.address(), serverConnection);
+        ASSERT_TRUE(
+            connection.registerObject(serverPath, &server, QDBusConnection::ExportAllSlots));
         ASSERT_TRUE(connection.registerService(serverName));
         ASSERT_TRUE(waitUntil(
             [&] { return bus.connection().interface()->isServiceRegistered(serverName).value(); }));
     }
     void invoke(uint id, const QString& action) const {
-        QDBusMessage signal = QDBusMessage::createSignal(
-            serverPath, serverName, QStringLiteral("ActionInvoked"));
+        QDBusMessage signal =
+            QDBusMessage::createSignal(serverPath, serverName, QStringLiteral("ActionInvoked"));
         signal << id << action;
         QDBusConnection::connectToBus(bus.address(), serverConnection).send(signal);
     }
@@ -83,13 +84,14 @@ TEST_F(Notifications, CarryTheAppsNameIconEntryAndActionsAndReplaceTheirKeysLast
     StandInServer server({QStringLiteral("body"), QStringLiteral("actions")});
     serve(server);
     DesktopNotifications notifications(bus.connection(), record);
-    const QList<DesktopNotifications::Action> copy{{QStringLiteral("copy"), QStringLiteral("Copy link")}};
+    const QList<DesktopNotifications::Action> copy{
+        {QStringLiteral("copy"), QStringLiteral("Copy link")}};
     notifications.show(QStringLiteral("a.example"), QStringLiteral("Someone opened storefront"),
                        QStringLiteral("http://a.example"), copy);
     notifications.show(QStringLiteral("b.example"), QStringLiteral("Someone opened notes"),
                        QStringLiteral("http://b.example"), {});
-    notifications.show(QStringLiteral("a.example"), QStringLiteral("storefront expires in 5 minutes"),
-                       QString(), {});
+    notifications.show(QStringLiteral("a.example"),
+                       QStringLiteral("storefront expires in 5 minutes"), QString(), {});
     ASSERT_TRUE(waitUntil([&] { return server.shown.size() == 3; }));
 
     const Shown& first = server.shown[0];

@@ -1,6 +1,7 @@
+#include "notify/NotificationRules.h"
+
 #include "app/HealthTexts.h"
 #include "app/ShareLink.h"
-#include "notify/NotificationRules.h"
 #include "service/ProvisionError.h"
 
 #include <gtest/gtest.h>
@@ -42,28 +43,40 @@ TEST_P(Transitions, GiveTheirNotes) {
     EXPECT_EQ(summaries(rules.notes(GetParam().after, start, false)), GetParam().expected);
 }
 
-
 INSTANTIATE_TEST_SUITE_P(
     NotificationRules, Transitions,
     ::testing::Values(
-        Case{"NewLinkCopied", with({}), with({link(3600)}, std::nullopt, host),
+        Case{"NewLinkCopied",
+             with({}),
+             with({link(3600)}, std::nullopt, host),
              {QStringLiteral("storefront is shared")}},
         Case{"NewLinkNotYetCopied", with({}), with({link(3600, false)}), {}},
-        Case{"FirstVisitor", with({link(3600)}), with({link(3600, true, true)}),
+        Case{"FirstVisitor",
+             with({link(3600)}),
+             with({link(3600, true, true)}),
              {QStringLiteral("Someone opened storefront")}},
         Case{"LaterVisitors", with({link(3600, true, true)}), with({link(3600, true, true)}), {}},
-        Case{"FiveMinutesLeft", with({link(301)}), with({link(300)}),
+        Case{"FiveMinutesLeft",
+             with({link(301)}),
+             with({link(300)}),
              {QStringLiteral("storefront expires in 5 minutes")}},
-        Case{"EndedAtTheService", with({link(3600)}), with({}, HealthTexts::linkEnded),
+        Case{"EndedAtTheService",
+             with({link(3600)}),
+             with({}, HealthTexts::linkEnded),
              {QStringLiteral("storefront link ended")}},
         Case{"StoppedByTheUser", with({link(3600)}), with({}), {}},
-        Case{"InstallRejected", with({link(3600)}),
+        Case{"InstallRejected",
+             with({link(3600)}),
              with({}, ProvisionError::unauthorized().description()),
              {QStringLiteral("Install rejected")}},
-        Case{"RepairBroughtThemBack", with({link(3600, false)}, HealthTexts::reconnecting),
-             with({link(3600)}), {QStringLiteral("Links reachable again")}},
-        Case{"RepairStillWaiting", with({link(3600, false)}, HealthTexts::reconnecting),
-             with({link(3600, false)}), {}}),
+        Case{"RepairBroughtThemBack",
+             with({link(3600, false)}, HealthTexts::reconnecting),
+             with({link(3600)}),
+             {QStringLiteral("Links reachable again")}},
+        Case{"RepairStillWaiting",
+             with({link(3600, false)}, HealthTexts::reconnecting),
+             with({link(3600, false)}),
+             {}}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST(NotificationRules, ALinkGetsAtMostOneNoteAMinute) {

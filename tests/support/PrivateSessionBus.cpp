@@ -62,8 +62,8 @@ bool PrivateSessionBus::start(const QString& serviceDirectory,
                    QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1")});
     const QDeadlineTimer deadline(startTimeoutMs);
     while (!daemon_.canReadLine()) {
-        if (deadline.hasExpired() ||
-            !daemon_.waitForReadyRead(static_cast<int>(std::max<qint64>(1, deadline.remainingTime()))))
+        if (deadline.hasExpired() || !daemon_.waitForReadyRead(static_cast<int>(
+                                         std::max<qint64>(1, deadline.remainingTime()))))
             return false;
     }
     address_ = QString::fromUtf8(daemon_.readLine().trimmed());
