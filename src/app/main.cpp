@@ -2,6 +2,7 @@
 #include "app/Lifecycle.h"
 #include "control/CommandLine.h"
 #include "control/ControlBus.h"
+#include "control/LinkOperations.h"
 #include "notify/Notifier.h"
 #include "platform/Autostart.h"
 #include "platform/DescriptorLimit.h"
@@ -12,12 +13,15 @@
 #include "router/LinkRouter.h"
 #include "ui/MenuView.h"
 #include "ui/PanelModel.h"
+#include "ui/TrayMenu.h"
 #include "ui/TrayPanel.h"
+#include "ui/TrayTooltip.h"
 
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDesktopServices>
 #include <QTextStream>
+#include <QTimer>
 
 namespace {
 
@@ -75,22 +79,41 @@ int main(int argc, char** argv) {
     actions.restart = [&state] { state.handleWake(); };
     actions.quit = [&lifecycle] { lifecycle.terminate(); };
     const Clock clock = systemClock();
-    TrayPanel panel(std::move(actions), [&state, &router, clock] {
+    const MenuView::ModelSource model = [&state, &router, clock] {
         return panelModel(
             state, [&router](const QString& host) { return router.visitors(host); }, clock());
-    });
+    };
+    TrayPanel panel(std::move(actions), model);
     QObject::connect(&state, &AppState::changed, &panel.view(), &MenuView::scheduleRebuild);
     QObject::connect(&instance, &SingleInstance::openPanelRequested, &panel, &TrayPanel::open);
-    ControlBus control(
-        QDBusConnection::sessionBus(), state,
-        {[&router](const QString& host) { return router.visitors(host); },
-         [&state, &router, clock] {
-             return panelModel(
-                        state, [&router](const QString& host) { return router.visitors(host); },
-                        clock())
-                 .statusText;
-         }},
-        [&panel] { panel.open(); });
+    ControlBus control(QDBusConnection::sessionBus(), state,
+                       {[&router](const QString& host) { return router.visitors(host); },
+                        [&model] { return model().statusText; }},
+                       [&panel] { panel.open(); });
+    LinkOperations operations(state);
+    std::unique_ptr<TrayMenu> trayMenu;
+    QTimer tooltipTimer;
+    if (QSystemTrayIcon* tray = panel.trayIcon()) {
+        trayMenu = std::make_unique<TrayMenu>(
+            TrayMenuActions{[&panel] { panel.open(); },
+                            [&state](const ShareLink& link) { state.copy(link); },
+                            [&operations] {
+                                startDetached(
+                                    [](LinkOperations& ops) -> QCoro::Task<> {
+                                        co_await ops.stopAll();
+                                    }(operations),
+                                    "stop all");
+                            },
+                            [&lifecycle] { lifecycle.terminate(); }},
+            model);
+        tray->setContextMenu(trayMenu.get());
+        // The state changes a member at a time: the tooltip follows once per burst.
+        tooltipTimer.setSingleShot(true);
+        QObject::connect(&tooltipTimer, &QTimer::timeout, tray,
+                         [tray, &model] { tray->setToolTip(trayTooltip(model())); });
+        QObject::connect(&state, &AppState::changed, &tooltipTimer, qOverload<>(&QTimer::start));
+        tooltipTimer.start();
+    }
     const Notifier notifier(state, QDBusConnection::sessionBus(),
                             {[&router](const QString& host) { return router.visitors(host); },
                              [&panel] { return panel.view().isVisible(); },

@@ -138,3 +138,19 @@ QCoro::Task<LinkOperations::Outcome> LinkOperations::stop(QString host) {
         co_return failure(ControlFailure::failed, *state_->statusMessage());
     co_return Outcome{url, std::nullopt};
 }
+
+QCoro::Task<LinkOperations::Outcome> LinkOperations::stopAll() {
+    const QStringList all = hosts(state_->links());
+    for (const QString& host : all) {
+        // An operation the panel started finishes first.
+        QCoro::Task<> waiting = untilIdle();
+        co_await waiting;
+        if (!state_)
+            break;
+        QCoro::Task<Outcome> stopping = stop(host);
+        const Outcome outcome = co_await stopping;
+        if (outcome.error && outcome.error->failure != ControlFailure::unknownLink)
+            co_return outcome;
+    }
+    co_return Outcome{};
+}

@@ -27,6 +27,8 @@ public:
     QCoro::Task<Outcome> renew(QString host);
     // Ends the link at the service and forgets it.
     QCoro::Task<Outcome> stop(QString host);
+    // Stops every link, one after another; the first failure ends the run.
+    QCoro::Task<Outcome> stopAll();
 
 private:
     // Waits until no link operation runs, or the state is gone.
