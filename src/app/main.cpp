@@ -16,12 +16,14 @@
 #include "ui/TrayMenu.h"
 #include "ui/TrayPanel.h"
 #include "ui/TrayTooltip.h"
+#include "ui/VisitorsWindow.h"
 
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDesktopServices>
 #include <QTextStream>
 #include <QTimer>
+#include <unordered_map>
 
 namespace {
 
@@ -114,6 +116,17 @@ int main(int argc, char** argv) {
         QObject::connect(&state, &AppState::changed, &tooltipTimer, qOverload<>(&QTimer::start));
         tooltipTimer.start();
     }
+    std::unordered_map<QString, std::unique_ptr<VisitorsWindow>> visitorWindows;
+    const VisitorsLineClicks visitorLines([&](const QString& host) {
+        std::unique_ptr<VisitorsWindow>& window = visitorWindows[host];
+        if (!window)
+            window = std::make_unique<VisitorsWindow>(
+                QStringLiteral("Visitors of %1").arg(host),
+                [&router, host] { return router.visitorDetails(host); });
+        window->show();
+        window->raise();
+        window->activateWindow();
+    });
     const Notifier notifier(state, QDBusConnection::sessionBus(),
                             {[&router](const QString& host) { return router.visitors(host); },
                              [&panel] { return panel.view().isVisible(); },

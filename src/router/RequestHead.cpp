@@ -70,6 +70,7 @@ Decision decide(const QByteArray& buffer, const RouteLookup& lookup, qsizetype s
     chunk.append(lines.front());
     std::optional<QByteArrayView> routeHost;
     std::optional<QByteArrayView> clientAddress;
+    std::optional<QByteArrayView> userAgent;
     bool probe = false;
     bool upgrade = false;
     const auto forward = [&](QByteArrayView line) {
@@ -84,6 +85,9 @@ Decision decide(const QByteArray& buffer, const RouteLookup& lookup, qsizetype s
             routeHost = valueOf(line);
         } else if (startsWithName(line, "cf-connecting-ip:")) {
             clientAddress = valueOf(line);
+            forward(line);
+        } else if (startsWithName(line, "user-agent:")) {
+            userAgent = valueOf(line);
             forward(line);
         } else if (startsWithName(line, "host:") || startsWithName(line, "connection:") ||
                    line.isEmpty()) {
@@ -112,8 +116,15 @@ Decision decide(const QByteArray& buffer, const RouteLookup& lookup, qsizetype s
     decision.host = host;
     decision.port = *port;
     decision.firstChunk = std::move(chunk);
-    if (clientAddress && !clientAddress->isEmpty() && !probe)
+    if (clientAddress && !clientAddress->isEmpty() && !probe) {
         decision.visitor = QString::fromUtf8(*clientAddress);
+        // The request line is "METHOD target VERSION".
+        const QList<QByteArray> parts = lines.front().toByteArray().split(' ');
+        if (parts.size() > 1)
+            decision.path = QString::fromUtf8(parts[1]);
+        if (userAgent)
+            decision.userAgent = QString::fromUtf8(*userAgent);
+    }
     return decision;
 }
 

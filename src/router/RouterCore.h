@@ -42,7 +42,8 @@ public:
     Visitors visitors(const QString& host);
 
     std::optional<qint64> port(const QString& host) const;
-    void recordVisitor(const QString& host, const QString& address);
+    void recordVisitor(const QString& host, const Visit& visit);
+    QList<VisitorDetail> visitorDetails(const QString& host);
     // Where the apps are reached: "localhost", resolved when the router first listens.
     const std::vector<AppAddress>& appAddresses() const { return appAddresses_; }
     // One read's worth of space shared by every connection: a read's bytes are sent on, or
