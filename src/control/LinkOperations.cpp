@@ -81,11 +81,12 @@ LinkOperations::Outcome LinkOperations::newLink(qint64 port, const QStringList& 
 }
 
 QCoro::Task<LinkOperations::Outcome> LinkOperations::share(qint64 port) {
-    // An app started a moment ago, or the app itself just started by this call, shows up with
-    // the next scan.
+    // An app started a moment ago shows up with the next scan; the app itself, when this call
+    // just started it, installs in its first cycles.
     const QPointer<AppState> state = state_;
     QCoro::Task<> scanning = waitFor(
-        state_.data(), [state, port] { return !state || findRow(state->rows(), port); },
+        state_.data(),
+        [state, port] { return !state || (findRow(state->rows(), port) && state->configured()); },
         nextScanWait);
     co_await scanning;
     if (!state_)
