@@ -13,6 +13,19 @@ if(SKERROW_PROFILE STREQUAL "local")
 endif()
 install(FILES ${SKERROW_PACKAGING_DIR}/${SKERROW_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# A call on the session bus starts the app when it is not running; the desktop entry is
+# activated the same way.
+# The service names the executable by its full path, which the prefix of the install decides
+# (the .deb's differs from the build's), so the file is made when installing.
+set(skerrow_service_file ${CMAKE_CURRENT_BINARY_DIR}/packaging/${SKERROW_APP_ID}.service)
+install(CODE "
+  set(SKERROW_SERVICE_EXEC \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/skerrow\")
+  configure_file(\"${SKERROW_PACKAGING_DIR}/${SKERROW_APP_ID}.service.in\"
+                 \"${skerrow_service_file}\" @ONLY)")
+install(FILES ${skerrow_service_file}
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/dbus-1/services)
+install(FILES ${SKERROW_PACKAGING_DIR}/skerrow.bash-completion
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME skerrow)
 install(FILES ${SKERROW_PACKAGING_DIR}/${SKERROW_APP_ID}.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${SKERROW_PACKAGING_DIR}/${SKERROW_APP_ID}.metainfo.xml
@@ -25,7 +38,14 @@ add_custom_command(OUTPUT ${skerrow_changelog_gz}
   COMMAND gzip -9n -c ${SKERROW_PACKAGING_DIR}/changelog > ${skerrow_changelog_gz}
   DEPENDS ${SKERROW_PACKAGING_DIR}/changelog
   VERBATIM)
-add_custom_target(skerrow_package_docs ALL DEPENDS ${skerrow_changelog_gz})
+set(skerrow_manpage_gz ${CMAKE_CURRENT_BINARY_DIR}/packaging/skerrow.1.gz)
+add_custom_command(OUTPUT ${skerrow_manpage_gz}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/packaging
+  COMMAND gzip -9n -c ${SKERROW_PACKAGING_DIR}/skerrow.1 > ${skerrow_manpage_gz}
+  DEPENDS ${SKERROW_PACKAGING_DIR}/skerrow.1
+  VERBATIM)
+add_custom_target(skerrow_package_docs ALL DEPENDS ${skerrow_changelog_gz} ${skerrow_manpage_gz})
+install(FILES ${skerrow_manpage_gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${SKERROW_PACKAGING_DIR}/copyright ${skerrow_changelog_gz}
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 

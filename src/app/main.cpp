@@ -1,5 +1,9 @@
 #include "app/AppState.h"
 #include "app/Lifecycle.h"
+#include "control/CommandLine.h"
+#include "control/ControlBus.h"
+#include "control/LinkOperations.h"
+#include "notify/Notifier.h"
 #include "platform/Autostart.h"
 #include "platform/DescriptorLimit.h"
 #include "platform/JournalLog.h"
@@ -9,12 +13,40 @@
 #include "router/LinkRouter.h"
 #include "ui/MenuView.h"
 #include "ui/PanelModel.h"
+#include "ui/TrayMenu.h"
 #include "ui/TrayPanel.h"
+#include "ui/TrayTooltip.h"
+#include "ui/VisitorsWindow.h"
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QDesktopServices>
+#include <QTextStream>
+#include <QTimer>
+#include <unordered_map>
+
+namespace {
+
+QStringList commandArguments(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
+int runCommand(int argc, char** argv, const QStringList& arguments) {
+    const QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return CommandLine::run(arguments, QDBusConnection::sessionBus(), out, err);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
+    if (const QStringList arguments = commandArguments(argc, argv);
+        CommandLine::isCommand(arguments))
+        return runCommand(argc, argv, arguments);
     routeLogToJournal();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Skerrow"));
@@ -22,6 +54,10 @@ int main(int argc, char** argv) {
     // A tray utility keeps running with no window open.
     QApplication::setQuitOnLastWindowClosed(false);
     raiseDescriptorLimit();
+    // A later start brings the running app forward: over the session bus, or without one
+    // through the lock's socket.
+    if (ControlBus::activateRunning(QDBusConnection::sessionBus()))
+        return 0;
     SingleInstance instance;
     if (!instance.claim()) {
         instance.askToOpenPanel();
@@ -50,14 +86,59 @@ int main(int argc, char** argv) {
     actions.restart = [&state] { state.handleWake(); };
     actions.quit = [&lifecycle] { lifecycle.terminate(); };
     const Clock clock = systemClock();
-    TrayPanel panel(std::move(actions), [&state, &router, clock] {
+    const MenuView::ModelSource model = [&state, &router, clock] {
         return panelModel(
             state, [&router](const QString& host) { return router.visitors(host); }, clock());
-    });
+    };
+    TrayPanel panel(std::move(actions), model);
     QObject::connect(&state, &AppState::changed, &panel.view(), &MenuView::scheduleRebuild);
     QObject::connect(&instance, &SingleInstance::openPanelRequested, &panel, &TrayPanel::open);
+    ControlBus control(QDBusConnection::sessionBus(), state,
+                       {[&router](const QString& host) { return router.visitors(host); },
+                        [&model] { return model().statusText; }},
+                       [&panel] { panel.open(); });
+    LinkOperations operations(state);
+    std::unique_ptr<TrayMenu> trayMenu;
+    QTimer tooltipTimer;
+    if (QSystemTrayIcon* tray = panel.trayIcon()) {
+        trayMenu = std::make_unique<TrayMenu>(
+            TrayMenuActions{[&panel] { panel.open(); },
+                            [&state](const ShareLink& link) { state.copy(link); },
+                            [&operations] {
+                                startDetached(
+                                    [](LinkOperations& ops) -> QCoro::Task<> {
+                                        co_await ops.stopAll();
+                                    }(operations),
+                                    "stop all");
+                            },
+                            [&lifecycle] { lifecycle.terminate(); }},
+            model);
+        tray->setContextMenu(trayMenu.get());
+        // The state changes a member at a time: the tooltip follows once per burst.
+        tooltipTimer.setSingleShot(true);
+        QObject::connect(&tooltipTimer, &QTimer::timeout, tray,
+                         [tray, &model] { tray->setToolTip(trayTooltip(model())); });
+        QObject::connect(&state, &AppState::changed, &tooltipTimer, qOverload<>(&QTimer::start));
+        tooltipTimer.start();
+    }
+    std::unordered_map<QString, std::unique_ptr<VisitorsWindow>> visitorWindows;
+    const VisitorsLineClicks visitorLines([&](const QString& host) {
+        std::unique_ptr<VisitorsWindow>& window = visitorWindows[host];
+        if (!window)
+            window = std::make_unique<VisitorsWindow>(
+                QStringLiteral("Visitors of %1").arg(host),
+                [&router, host] { return router.visitorDetails(host); });
+        window->show();
+        window->raise();
+        window->activateWindow();
+    });
+    const Notifier notifier(state, QDBusConnection::sessionBus(),
+                            {[&router](const QString& host) { return router.visitors(host); },
+                             [&panel] { return panel.view().isVisible(); },
+                             [&panel] { panel.open(); }});
 
     handleQuitSignals([&lifecycle] { lifecycle.terminate(); });
     instance.listen();
+    control.publish();
     return QApplication::exec();
 }

@@ -147,7 +147,8 @@ void ClientSession::readHead() {
             return;
         case RequestHead::Decision::Kind::proxy:
             if (decision.visitor)
-                core_.recordVisitor(decision.host, *decision.visitor);
+                core_.recordVisitor(decision.host,
+                                    {*decision.visitor, decision.path, decision.userAgent});
             startProxy(decision.port, decision.firstChunk);
             return;
         }

@@ -67,3 +67,9 @@ Visitors LinkRouter::visitors(const QString& host) {
     onRouterThread([&] { result = core_->visitors(host); });
     return result;
 }
+
+QList<VisitorDetail> LinkRouter::visitorDetails(const QString& host) {
+    QList<VisitorDetail> result;
+    onRouterThread([&] { result = core_->visitorDetails(host); });
+    return result;
+}

@@ -4,6 +4,7 @@
 #include "router/ConnectionLimits.h"
 #include "router/LinkAccess.h"
 #include "router/RouteRule.h"
+#include "router/VisitorDetail.h"
 #include "router/Visitors.h"
 
 #include <QList>
@@ -45,6 +46,8 @@ public:
     // The port it listens on while it has routes.
     quint16 port() const { return port_; }
     Visitors visitors(const QString& host);
+    // The host's visitors of the last hour, the latest first.
+    QList<VisitorDetail> visitorDetails(const QString& host);
 
 private:
     template <typename F> void onRouterThread(F&& work);

@@ -95,6 +95,7 @@ Decision decide(const QByteArray& buffer, const RouteLookup& lookup, qsizetype s
     std::optional<QByteArrayView> clientAddress;
     std::optional<QByteArrayView> hostValue;
     int hostLines = 0;
+    std::optional<QByteArrayView> userAgent;
     bool probe = false;
     bool upgrade = false;
     const auto forward = [&](QByteArrayView line) {
@@ -109,6 +110,9 @@ Decision decide(const QByteArray& buffer, const RouteLookup& lookup, qsizetype s
             routeHost = valueOf(line);
         } else if (startsWithName(line, "cf-connecting-ip:")) {
             clientAddress = valueOf(line);
+            forward(line);
+        } else if (startsWithName(line, "user-agent:")) {
+            userAgent = valueOf(line);
             forward(line);
         } else if (startsWithName(line, "host:")) {
             hostValue = valueOf(line);
@@ -141,8 +145,15 @@ Decision decide(const QByteArray& buffer, const RouteLookup& lookup, qsizetype s
     decision.host = host;
     decision.port = *port;
     decision.firstChunk = std::move(chunk);
-    if (clientAddress && !clientAddress->isEmpty() && !probe)
+    if (clientAddress && !clientAddress->isEmpty() && !probe) {
         decision.visitor = QString::fromUtf8(*clientAddress);
+        // The request line is "METHOD target VERSION".
+        const QList<QByteArray> parts = lines.front().toByteArray().split(' ');
+        if (parts.size() > 1)
+            decision.path = QString::fromUtf8(parts[1]);
+        if (userAgent)
+            decision.userAgent = QString::fromUtf8(*userAgent);
+    }
     return decision;
 }
 

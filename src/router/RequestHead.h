@@ -35,6 +35,9 @@ struct Decision {
     qint64 port = 0;
     QByteArray firstChunk;
     std::optional<QString> visitor; // client address to count, absent for probes
+    // The visitor's request target and User-Agent, for the list of who is looking.
+    QString path;
+    QString userAgent;
 };
 
 // `searchFrom` lets a caller that appends to the buffer skip the part already searched for the

@@ -66,8 +66,12 @@ std::optional<qint64> RouterCore::port(const QString& host) const {
     return it.value();
 }
 
-void RouterCore::recordVisitor(const QString& host, const QString& address) {
-    visitors_.record(host, address, clock_());
+void RouterCore::recordVisitor(const QString& host, const Visit& visit) {
+    visitors_.record(host, visit, clock_());
+}
+
+QList<VisitorDetail> RouterCore::visitorDetails(const QString& host) {
+    return visitors_.details(host, clock_());
 }
 
 Poller* RouterCore::poller() {

@@ -47,7 +47,8 @@ public:
     Visitors visitors(const QString& host);
 
     std::optional<qint64> port(const QString& host) const;
-    void recordVisitor(const QString& host, const QString& address);
+    void recordVisitor(const QString& host, const Visit& visit);
+    QList<VisitorDetail> visitorDetails(const QString& host);
     // The passphrase check of a routed request, on links that have one.
     void admit(RequestHead::Decision& decision) {
         gate_.admit(decision, clock_().toSecsSinceEpoch());

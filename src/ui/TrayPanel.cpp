@@ -39,8 +39,14 @@ TrayPanel::TrayPanel(PanelActions actions, MenuView::ModelSource source) {
     tray_ = std::make_unique<QSystemTrayIcon>();
     tray_->setToolTip(QStringLiteral("Skerrow"));
     updateIcon();
+    // A click toggles the panel. The second click of a double click is no click of its own, so
+    // a double click opens the panel once instead of opening and closing it; the right button
+    // opens the context menu.
     connect(tray_.get(), &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason) { toggle(); });
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::MiddleClick)
+                    toggle();
+            });
     // A frameless tool window that takes the focus and closes when it loses it. A grabbing popup
     // would close as soon as the app counts as inactive, which on X11 happens while the popup
     // is still open, and Wayland gives a popup no place without a parent window.

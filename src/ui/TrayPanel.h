@@ -17,6 +17,8 @@ public:
     MenuView& view() { return *view_; }
     const MenuView& view() const { return *view_; }
     bool hasTrayIcon() const { return tray_ != nullptr; }
+    // The tray icon, for its menu and tooltip; null without a tray host.
+    QSystemTrayIcon* trayIcon() const { return tray_.get(); }
 
     // Opens the panel next to the tray icon, or closes it when it is open.
     void toggle();

@@ -20,6 +20,9 @@ for file in \
   ./usr/bin/skerrow \
   ./usr/libexec/skerrow/cloudflared \
   ./usr/share/applications/dev.skerrow.Skerrow.desktop \
+  ./usr/share/dbus-1/services/dev.skerrow.Skerrow.service \
+  ./usr/share/man/man1/skerrow.1.gz \
+  ./usr/share/bash-completion/completions/skerrow \
   ./usr/share/icons/hicolor/scalable/apps/dev.skerrow.Skerrow.svg \
   ./usr/share/metainfo/dev.skerrow.Skerrow.metainfo.xml \
   ./usr/share/doc/skerrow/copyright \

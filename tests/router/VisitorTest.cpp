@@ -71,3 +71,43 @@ TEST_F(Visits, EntriesGoWithTheirRouteAndStayThroughStop) {
 }
 
 } // namespace
+
+namespace {
+
+class VisitorDetails : public RouterFixture {
+protected:
+    void visit(const QByteArray& address, const QByteArray& path, const QByteArray& agent) {
+        ASSERT_TRUE(send(requestHead({"x-skerrow-host: " + host.toUtf8(),
+                                      "cf-connecting-ip: " + address, "User-Agent: " + agent},
+                                     "GET " + path + " HTTP/1.1"))
+                        .closed);
+    }
+};
+
+TEST_F(VisitorDetails, KeepEachAddressOfTheLastHourWithItsLatestPathAndCount) {
+    const QByteArray firefox =
+        "Mozilla/5.0 (X11; Linux x86_64; rv:128.0) Gecko/20100101 Firefox/128.0";
+    visit("198.51.100.1", "/", firefox);
+    const QDateTime first = clock.now();
+    clock.advance(30);
+    visit("203.0.113.9", "/", "curl/8.5.0");
+    clock.advance(30);
+    visit("198.51.100.1", "/cart?item=3", firefox);
+    const QDateTime latest = clock.now();
+
+    const QList<VisitorDetail> details =
+        router->visitorDetails(QStringLiteral("SHOP.example.Test"));
+    ASSERT_EQ(details.size(), 2);
+    EXPECT_EQ(details[0], (VisitorDetail{QStringLiteral("198.51.100.1"), QString::fromUtf8(firefox),
+                                         QStringLiteral("/cart?item=3"), first, latest, 2}));
+    EXPECT_EQ(details[1].address, QStringLiteral("203.0.113.9"));
+    EXPECT_EQ(details[1].requests, 1);
+
+    // An hour after its latest request a visitor is gone; the one seen later goes a minute after.
+    clock.advance(3600 - 30);
+    EXPECT_EQ(router->visitorDetails(host).size(), 1);
+    clock.advance(60);
+    EXPECT_TRUE(router->visitorDetails(host).isEmpty());
+}
+
+} // namespace
