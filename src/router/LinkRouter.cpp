@@ -63,3 +63,7 @@ Visitors LinkRouter::visitors(const QString& host) {
     onRouterThread([&] { result = core_->visitors(host); });
     return result;
 }
+
+void LinkRouter::setCapture(std::shared_ptr<CaptureQueue> queue) {
+    onRouterThread([&] { core_->setCapture(std::move(queue)); });
+}

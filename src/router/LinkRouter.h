@@ -8,7 +8,9 @@
 #include <QList>
 #include <QString>
 #include <QThread>
+#include <memory>
 
+class CaptureQueue;
 class RouterCore;
 
 // The in-process HTTP router that receives all tunnel traffic, picks the local app by the public
@@ -42,6 +44,8 @@ public:
     // The port it listens on while it has routes.
     quint16 port() const { return port_; }
     Visitors visitors(const QString& host);
+    // Hands a copy of every request relayed from now on to `queue`; none when it is null.
+    void setCapture(std::shared_ptr<CaptureQueue> queue);
 
 private:
     template <typename F> void onRouterThread(F&& work);

@@ -27,6 +27,7 @@ struct Decision {
     qint64 port = 0;
     QByteArray firstChunk;
     std::optional<QString> visitor; // client address to count, absent for probes
+    bool probe = false;
 };
 
 // `searchFrom` lets a caller that appends to the buffer skip the part already searched for the
