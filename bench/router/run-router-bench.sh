@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Router benchmark: wrk on loopback, one request per connection, small and 1 MiB responses,
-# one and 16 connections, three ways in the same run: the app directly, through LinkRouter, and
-# through HAProxy routing by the same header to the same app. The ways take turns over three
+# one and 16 connections, four ways in the same run: the app directly, through LinkRouter,
+# through LinkRouter capturing every request into a history, and through HAProxy routing by
+# the same header to the same app. The ways take turns over three
 # rounds, so a change in the machine's load touches all of them alike; each figure is the median
 # of its three rounds. Prints requests/s and p99 latency, and their ratios against the direct
 # figure and against HAProxy.
@@ -45,6 +46,11 @@ wait_for_port "$app_port"
 router_port=$(free_port)
 "$bin/skerrow_bench_router" "$router_port" "$app_port" >/dev/null & pids+=($!)
 wait_for_port "$router_port"
+
+capture_port=$(free_port)
+"$bin/skerrow_bench_router" "$capture_port" "$app_port" "$work/history" >/dev/null \
+  2>"$work/capture.log" & pids+=($!)
+wait_for_port "$capture_port"
 
 haproxy_port=$(free_port)
 cat > "$work/haproxy.cfg" <<CFG
@@ -95,8 +101,9 @@ measure() {
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 median() { printf "%s\n" "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-ways=(direct router haproxy)
-declare -A ports=([direct]=$app_port [router]=$router_port [haproxy]=$haproxy_port)
+ways=(direct router capture haproxy)
+declare -A ports=([direct]=$app_port [router]=$router_port [capture]=$capture_port
+                  [haproxy]=$haproxy_port)
 
 printf "wrk: 1 thread, %d s per run, one request per connection, median of %d rounds\n" \
   "$seconds" "$rounds"
@@ -111,8 +118,8 @@ for size in $sizes; do
     declare -A rps=() p99=() errors=()
     for round in $(seq "$rounds"); do
       # Each round starts with a different way.
-      for i in 0 1 2; do
-        way=${ways[$(((i + round) % 3))]}
+      for i in "${!ways[@]}"; do
+        way=${ways[$(((i + round) % ${#ways[@]}))]}
         read -r r p e <<<"$(measure "http://127.0.0.1:${ports[$way]}$path" "$connections")"
         rps[$way]+="$r "
         p99[$way]+="$p "
@@ -131,9 +138,12 @@ for size in $sizes; do
       printf "%-8s %12.0f %12.0f   %s; %s %s\n" "$way" "${mrps[$way]}" "${mp99[$way]}" \
         "${rps[$way]}" "${p99[$way]}" "${errors[$way]:-}"
     done
+    echo "capture / router: requests/s $(ratio "${mrps[capture]}" "${mrps[router]}")   p99 $(ratio "${mp99[capture]}" "${mp99[router]}")"
     echo "router / direct:  requests/s $(ratio "${mrps[router]}" "${mrps[direct]}")   p99 $(ratio "${mp99[router]}" "${mp99[direct]}")"
     echo "router / haproxy: requests/s $(ratio "${mrps[router]}" "${mrps[haproxy]}")   p99 $(ratio "${mp99[router]}" "${mp99[haproxy]}")"
     echo "haproxy / direct: requests/s $(ratio "${mrps[haproxy]}" "${mrps[direct]}")   p99 $(ratio "${mp99[haproxy]}" "${mp99[direct]}")"
     unset rps p99 errors mrps mp99
   done
 done
+echo
+tail -n 1 "$work/capture.log"

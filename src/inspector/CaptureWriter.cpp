@@ -1,14 +1,16 @@
 #include "inspector/CaptureWriter.h"
 
 #include "inspector/EntryAssembler.h"
+#include "platform/ThreadPriority.h"
 #include "router/CaptureQueue.h"
 
 #include <unordered_map>
 
 namespace {
 
-// How long the writer waits for events before it looks at its commands again.
-constexpr std::chrono::milliseconds idleWait(100);
+// The writer takes what the relay gathered this often: one wake-up and one transaction for all
+// the requests of that time, and no wake-up per request on the relay's side.
+constexpr std::chrono::milliseconds batchInterval(25);
 
 } // namespace
 
@@ -33,12 +35,15 @@ std::future<void> CaptureWriter::clear() {
 }
 
 void CaptureWriter::run(std::promise<bool> opened) {
+    // Behind the relay and the desktop: when the machine is busy the history falls behind and
+    // drops copies, never the traffic.
+    lowerCurrentThreadPriority();
     HistoryStore store(directory_, capBytes_);
     const bool ok = store.open();
     opened.set_value(ok);
     std::unordered_map<quint64, std::unique_ptr<EntryAssembler>> open;
     for (;;) {
-        std::deque<CaptureEvent> events = queue_->takeAll(idleWait);
+        std::deque<CaptureEvent> events = queue_->takeAll(batchInterval);
         std::vector<std::promise<void>> clears;
         {
             const std::lock_guard lock(commandsMutex_);

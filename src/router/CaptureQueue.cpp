@@ -12,7 +12,6 @@ bool CaptureQueue::pushBegin(CaptureEvent event) {
         }
         events_.push_back(std::move(event));
     }
-    ready_.notify_one();
     return true;
 }
 
@@ -27,7 +26,6 @@ bool CaptureQueue::pushBytes(CaptureEvent event) {
         bytes_ += size;
         events_.push_back(std::move(event));
     }
-    ready_.notify_one();
     return true;
 }
 
@@ -38,12 +36,11 @@ void CaptureQueue::pushStep(CaptureEvent event) {
             return;
         events_.push_back(std::move(event));
     }
-    ready_.notify_one();
 }
 
 std::deque<CaptureEvent> CaptureQueue::takeAll(std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex_);
-    ready_.wait_for(lock, timeout, [this] { return closed_ || !events_.empty(); });
+    ready_.wait_for(lock, timeout, [this] { return closed_; });
     std::deque<CaptureEvent> taken;
     taken.swap(events_);
     bytes_ = 0;

@@ -9,9 +9,9 @@
 #include <deque>
 #include <mutex>
 
-// The hand-over from the relay to the inspector's writer. Pushing never waits: when the writer
-// falls behind and the queue holds its limit, the copy is refused and counted, and the relay
-// goes on as if nothing was captured.
+// The hand-over from the relay to the inspector's writer. Pushing never waits and wakes no one:
+// the writer takes what has gathered at its own pace. When it falls behind and the queue holds
+// its limit, the copy is refused and counted, and the relay goes on as if nothing was captured.
 class CaptureQueue {
 public:
     static constexpr qsizetype defaultByteLimit = qsizetype(64) * 1024 * 1024;
@@ -28,7 +28,7 @@ public:
     // their number is bounded by the begins the event limit let through.
     void pushStep(CaptureEvent event);
 
-    // Waits up to `timeout` for events and takes all of them.
+    // Waits `timeout`, or until closed, then takes every event gathered.
     std::deque<CaptureEvent> takeAll(std::chrono::milliseconds timeout);
     // Refuses every later push; what is queued can still be taken.
     void close();
