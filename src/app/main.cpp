@@ -1,5 +1,8 @@
 #include "app/AppState.h"
 #include "app/Lifecycle.h"
+#include "inspector/Inspector.h"
+#include "inspector/PrivateFiles.h"
+#include "inspector/window/RequestsWindow.h"
 #include "platform/Autostart.h"
 #include "platform/DescriptorLimit.h"
 #include "platform/JournalLog.h"
@@ -29,6 +32,8 @@ int main(int argc, char** argv) {
     }
     LinkRouter router(LinkRouter::listeningPort, systemClock());
     LinkRouter::installShared(&router);
+    Inspector inspector(PrivateFiles::historyDirectory());
+    router.setCapture(inspector.queue());
     AppState state;
     Autostart::registerLoginItem(QCoreApplication::applicationFilePath());
     const SystemQuitObserver systemQuit;
@@ -44,6 +49,14 @@ int main(int argc, char** argv) {
     actions.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
     actions.restart = [&state] { state.handleWake(); };
     actions.quit = [&lifecycle] { lifecycle.terminate(); };
+    std::unique_ptr<RequestsWindow> requests;
+    actions.openRequests = [&requests, &inspector] {
+        if (!requests)
+            requests = std::make_unique<RequestsWindow>(inspector);
+        requests->show();
+        requests->raise();
+        requests->activateWindow();
+    };
     const Clock clock = systemClock();
     TrayPanel panel(std::move(actions), [&state, &router, clock] {
         return panelModel(

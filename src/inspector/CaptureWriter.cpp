@@ -11,6 +11,8 @@ namespace {
 // The writer takes what the relay gathered this often: one wake-up and one transaction for all
 // the requests of that time, and no wake-up per request on the relay's side.
 constexpr std::chrono::milliseconds batchInterval(25);
+// The least of the machine: the history may lag when it is busy, the relay never.
+constexpr int writerNiceness = 19;
 
 } // namespace
 
@@ -37,7 +39,7 @@ std::future<void> CaptureWriter::clear() {
 void CaptureWriter::run(std::promise<bool> opened) {
     // Behind the relay and the desktop: when the machine is busy the history falls behind and
     // drops copies, never the traffic.
-    lowerCurrentThreadPriority();
+    lowerCurrentThreadPriority(writerNiceness);
     HistoryStore store(directory_, capBytes_);
     const bool ok = store.open();
     opened.set_value(ok);

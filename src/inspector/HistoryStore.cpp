@@ -74,6 +74,9 @@ HistoryStore::HistoryStore(QString directory, qint64 capBytes)
       connection_(QStringLiteral("history-writer-") + QUuid::createUuid().toString()) {}
 
 HistoryStore::~HistoryStore() {
+    insertRequest_.reset();
+    addReference_.reset();
+    insertMessage_.reset();
     if (db_.isValid()) {
         db_.close();
         db_ = QSqlDatabase();
@@ -103,6 +106,21 @@ bool HistoryStore::open() {
     q.exec(QStringLiteral("PRAGMA journal_size_limit=%1").arg(walKeptBytes));
     createSchema();
     removeStrayFiles();
+    insertRequest_.emplace(db_);
+    insertRequest_->prepare(QStringLiteral(
+        "INSERT INTO requests (replay_of, accepted_ms, link, visitor, app_port, method, target,"
+        " version, status, request_head, request_body, request_body_file, request_body_size,"
+        " request_body_kept, response_head, response_body, response_body_file,"
+        " response_body_size, response_body_kept, head_us, connected_us, first_byte_us,"
+        " done_us, ending, incomplete, upgraded, stored_bytes)"
+        " VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+    addReference_.emplace(db_);
+    addReference_->prepare(QStringLiteral("INSERT INTO bodies (name, refs) VALUES (?, 1)"
+                                          " ON CONFLICT(name) DO UPDATE SET refs = refs + 1"));
+    insertMessage_.emplace(db_);
+    insertMessage_->prepare(QStringLiteral("INSERT INTO messages (request_id, seq, from_visitor,"
+                                           " opcode, size, at_us, payload)"
+                                           " VALUES (?,?,?,?,?,?,?)"));
     q.exec(QStringLiteral("SELECT COALESCE(SUM(stored_bytes), 0) FROM requests"));
     storedBytes_ = q.next() ? q.value(0).toLongLong() : 0;
     return true;
@@ -142,14 +160,7 @@ void HistoryStore::commit() {
 }
 
 qint64 HistoryStore::add(const RecordedRequest& r) {
-    QSqlQuery q(db_);
-    q.prepare(QStringLiteral(
-        "INSERT INTO requests (replay_of, accepted_ms, link, visitor, app_port, method, target,"
-        " version, status, request_head, request_body, request_body_file, request_body_size,"
-        " request_body_kept, response_head, response_body, response_body_file,"
-        " response_body_size, response_body_kept, head_us, connected_us, first_byte_us,"
-        " done_us, ending, incomplete, upgraded, stored_bytes)"
-        " VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+    QSqlQuery& q = *insertRequest_;
     const qint64 size = storedSize(r);
     const QVariantList values = {
         r.replayOf,
@@ -180,8 +191,8 @@ qint64 HistoryStore::add(const RecordedRequest& r) {
         r.upgraded ? 1 : 0,
         size,
     };
-    for (const QVariant& value : values)
-        q.addBindValue(value);
+    for (int i = 0; i < values.size(); ++i)
+        q.bindValue(i, values[i]);
     if (!q.exec())
         return 0;
     const qint64 id = q.lastInsertId().toLongLong();
@@ -189,21 +200,16 @@ qint64 HistoryStore::add(const RecordedRequest& r) {
         if (file.isEmpty())
             continue;
         filesToRemove_.removeAll(file);
-        QSqlQuery ref(db_);
-        ref.prepare(QStringLiteral("INSERT INTO bodies (name, refs) VALUES (?, 1)"
-                                   " ON CONFLICT(name) DO UPDATE SET refs = refs + 1"));
-        ref.addBindValue(file);
-        ref.exec();
+        addReference_->bindValue(0, file);
+        addReference_->exec();
     }
-    QSqlQuery message(db_);
-    message.prepare(QStringLiteral("INSERT INTO messages (request_id, seq, from_visitor, opcode,"
-                                   " size, at_us, payload) VALUES (?,?,?,?,?,?,?)"));
     for (qsizetype i = 0; i < r.messages.size(); ++i) {
         const WebSocketMessage& m = r.messages[i];
-        for (const QVariant& value :
-             QVariantList{id, i, m.fromVisitor ? 1 : 0, m.opcode, m.size, m.atUs, bytes(m.payload)})
-            message.addBindValue(value);
-        message.exec();
+        const QVariantList row = {id,     i,      m.fromVisitor ? 1 : 0, m.opcode,
+                                  m.size, m.atUs, bytes(m.payload)};
+        for (int column = 0; column < row.size(); ++column)
+            insertMessage_->bindValue(column, row[column]);
+        insertMessage_->exec();
     }
     storedBytes_ += size;
     evictToCap();

@@ -3,7 +3,9 @@
 #include "inspector/RecordedRequest.h"
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
+#include <optional>
 
 // The history's database and body files, written by the capture writer's thread only. Holds at
 // most `capBytes` of heads, bodies and messages; the oldest entries go first, with their files.
@@ -42,4 +44,8 @@ private:
     QSqlDatabase db_;
     qint64 storedBytes_ = 0;
     QStringList filesToRemove_;
+    // Prepared once: the writer stores thousands of entries a second at full load.
+    std::optional<QSqlQuery> insertRequest_;
+    std::optional<QSqlQuery> addReference_;
+    std::optional<QSqlQuery> insertMessage_;
 };
