@@ -19,7 +19,7 @@ void BodySink::append(QByteArrayView bytes) {
     bytes = bytes.first(std::min<qint64>(room, bytes.size()));
     kept_ += bytes.size();
     hash_.addData(bytes);
-    if (!file_ && kept_ <= inlineLimit) {
+    if (!file_ && kept_ <= memoryLimit) {
         inline_.append(bytes);
         return;
     }
@@ -46,10 +46,19 @@ void BodySink::spill() {
 }
 
 QString BodySink::finish() {
-    if (!file_)
+    if (inMemory())
         return {};
     const QString name = QString::fromLatin1(hash_.result().toHex());
     const QString target = QDir(directory_).filePath(name);
+    if (!file_) {
+        if (QFile::exists(target))
+            return name;
+        spill();
+        if (!file_) {
+            kept_ = 0;
+            return {};
+        }
+    }
     const bool written = !failed_ && file_->flush();
     file_->close();
     if (!written) {

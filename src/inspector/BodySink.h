@@ -12,6 +12,9 @@
 class BodySink {
 public:
     static constexpr qint64 inlineLimit = 64 * 1024;
+    // Larger bodies stay in memory up to this size and go to their file only once named: a body
+    // already stored (the same page or image served again) is then never written at all.
+    static constexpr qint64 memoryLimit = qint64(2) * 1024 * 1024;
     static constexpr qint64 keptLimit = qint64(50) * 1024 * 1024;
 
     explicit BodySink(QString bodyDirectory);
@@ -25,7 +28,7 @@ public:
 
     qint64 total() const { return total_; }
     qint64 kept() const { return kept_; }
-    bool inMemory() const { return !file_; }
+    bool inMemory() const { return !file_ && kept_ <= inlineLimit; }
     const QByteArray& inlineBytes() const { return inline_; }
     // Moves a spilled body to its content name; returns that name, or empty when the body is in
     // memory or could not be written (then nothing of it is kept).

@@ -40,6 +40,16 @@ std::optional<QByteArray> takeHead(QByteArray& head, bool& done, QByteArrayView 
     return std::nullopt;
 }
 
+// Whether the response's framing says all of its body arrived: the visitor may close as soon as
+// it has the whole answer, before the app closes its side.
+bool bodyComplete(const HttpHead& head, const BodySink& body, const QByteArray& inlineBytes) {
+    if (const auto length = head.value("content-length"))
+        return length->toLongLong() == body.total();
+    if (head.value("transfer-encoding").value_or(QByteArray()).toLower().contains("chunked"))
+        return body.inMemory() && inlineBytes.endsWith("0\r\n\r\n");
+    return false;
+}
+
 } // namespace
 
 EntryAssembler::EntryAssembler(const CaptureEvent& begin, const QString& bodyDirectory)
@@ -130,7 +140,11 @@ RecordedRequest EntryAssembler::finish(const CaptureEvent& end) {
     entry_.target = QString::fromUtf8(request.target());
     entry_.version = QString::fromLatin1(request.version());
     entry_.responseHead = responseHead_;
-    entry_.status = HttpHeads::parse(responseHead_).status();
+    const HttpHead response = HttpHeads::parse(responseHead_);
+    entry_.status = response.status();
+    if (end.ending == CaptureEvent::Ending::visitorGone && responseHeadDone_ && !fromApp_ &&
+        bodyComplete(response, responseBody_, responseBody_.inlineBytes()))
+        entry_.ending = endingText(CaptureEvent::Ending::complete);
 
     const auto store = [](BodySink& sink, StoredBody& body) {
         body.file = sink.finish();

@@ -90,6 +90,41 @@ TEST_F(InspectorFixture, HowARequestEndedIsRecorded) {
     }
 }
 
+// An app that keeps its connection open after answering: the visitor closes, and whether it had
+// the whole answer by then decides how the request ended.
+TEST_F(InspectorFixture, VisitorClosingAfterTheWholeAnswerIsComplete) {
+    struct Case {
+        const char* name;
+        QByteArray answer;
+        QString ending;
+    };
+    const std::vector<Case> cases = {
+        {"whole body", "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nfull",
+         QStringLiteral("complete")},
+        {"last chunk", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nab\r\n0\r\n\r\n",
+         QStringLiteral("complete")},
+        {"half the body", "HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\nhalf",
+         QStringLiteral("visitor gone")},
+    };
+    qint64 stored = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        app.onRequest = [&c](QTcpSocket* socket, const QByteArray&) { socket->write(c.answer); };
+        QTcpSocket visitor;
+        visitor.connectToHost(QHostAddress::LocalHost, routerPort);
+        ASSERT_TRUE(visitor.waitForConnected(5000));
+        visitor.write(requestHead({"x-skerrow-host: shop.example.test"}));
+        QByteArray got;
+        ASSERT_TRUE(waitUntil([&] {
+            got += visitor.readAll();
+            return got.endsWith(c.answer.sliced(c.answer.indexOf("\r\n\r\n") + 4));
+        }));
+        visitor.close();
+        ASSERT_TRUE(waitStored(++stored));
+        EXPECT_EQ(reader->entry(reader->ids().back())->ending, c.ending);
+    }
+}
+
 TEST_F(InspectorFixture, ProbesAreNotRecorded) {
     send(requestHead({"x-skerrow-host: shop.example.test", "X-Skerrow-Probe: 1"}));
     send(requestHead({"x-skerrow-host: shop.example.test"}, "GET /after HTTP/1.1"));
