@@ -91,8 +91,8 @@ int main(int argc, char** argv) {
     QObject::connect(&sockets, &QWebSocketServer::newConnection, [&] {
         QWebSocket* peer = sockets.nextPendingConnection();
         QObject::connect(peer, &QWebSocket::textMessageReceived, peer, [peer](const QString& m) {
-            peer->sendTextMessage(QStringLiteral(R"({"echo":%1,"at":"%2"})")
-                                      .arg(m, QTime::currentTime().toString()));
+            peer->sendTextMessage(
+                QStringLiteral(R"({"echo":%1,"at":"%2"})").arg(m, QTime::currentTime().toString()));
         });
     });
 
@@ -116,11 +116,9 @@ int main(int argc, char** argv) {
         r.setRawHeader("cf-connecting-ip", "203.0.113." + QByteArray::number(visitor));
         r.setRawHeader("Authorization", "Bearer demo-token");
         ++pending;
-        QNetworkReply* reply = body.isEmpty()
-                                   ? network.get(r)
-                                   : (r.setHeader(QNetworkRequest::ContentTypeHeader,
-                                                  u"application/json"_s),
-                                      network.post(r, body));
+        if (!body.isEmpty())
+            r.setHeader(QNetworkRequest::ContentTypeHeader, u"application/json"_s);
+        QNetworkReply* reply = body.isEmpty() ? network.get(r) : network.post(r, body);
         QObject::connect(reply, &QNetworkReply::finished, [&pending, reply] {
             --pending;
             reply->deleteLater();
@@ -136,8 +134,8 @@ int main(int argc, char** argv) {
                         .toUtf8(),
                     i % 9);
         else
-            request(u"api-7f3k.skerrow.dev"_s, QStringLiteral("/api/items?page=%1").arg(i % 6),
-                    {}, i % 9);
+            request(u"api-7f3k.skerrow.dev"_s, QStringLiteral("/api/items?page=%1").arg(i % 6), {},
+                    i % 9);
     }
     for (int round = 0; round < 3; ++round) {
         request(u"gallery-q2m9.skerrow.dev"_s, u"/"_s, {}, 20 + round);
@@ -168,8 +166,7 @@ int main(int argc, char** argv) {
     int waited = 0;
     QObject::connect(&settle, &QTimer::timeout, [&] {
         constexpr int enoughTicks = 10;
-        if ((pending > 0 || chat.state() != QAbstractSocket::UnconnectedState) &&
-            ++waited < 150)
+        if ((pending > 0 || chat.state() != QAbstractSocket::UnconnectedState) && ++waited < 150)
             return;
         if (++waited < enoughTicks)
             return;

@@ -35,7 +35,7 @@ std::optional<QByteArray> inflate(const QByteArray& bytes) {
         if (inflateInit2(&stream, windowBits) != Z_OK)
             return std::nullopt;
         QByteArray out;
-        constexpr qsizetype step = 64 * 1024;
+        constexpr qsizetype step = qsizetype(64) * 1024;
         stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.constData()));
         stream.avail_in = static_cast<uInt>(bytes.size());
         int result = Z_OK;

@@ -48,7 +48,7 @@ void BodySink::spill() {
 QString BodySink::finish() {
     if (inMemory())
         return {};
-    const QString name = QString::fromLatin1(hash_.result().toHex());
+    QString name = QString::fromLatin1(hash_.result().toHex());
     const QString target = QDir(directory_).filePath(name);
     if (!file_) {
         if (QFile::exists(target))

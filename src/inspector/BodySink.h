@@ -11,7 +11,7 @@
 // the same body sent many times is stored once.
 class BodySink {
 public:
-    static constexpr qint64 inlineLimit = 64 * 1024;
+    static constexpr qint64 inlineLimit = qint64(64) * 1024;
     // Larger bodies stay in memory up to this size and go to their file only once named: a body
     // already stored (the same page or image served again) is then never written at all.
     static constexpr qint64 memoryLimit = qint64(2) * 1024 * 1024;

@@ -33,8 +33,8 @@ std::optional<QByteArray> takeHead(QByteArray& head, bool& done, QByteArrayView 
     }
     if (head.size() > longest) {
         done = true;
-        QByteArray all = std::move(head);
-        head.clear();
+        QByteArray all;
+        all.swap(head);
         return all;
     }
     return std::nullopt;

@@ -18,7 +18,7 @@ struct WebSocketMessage {
 // whatever pieces they arrive, and joins fragments into messages.
 class WebSocketFrames {
 public:
-    static constexpr qint64 keptPayload = 1024 * 1024;
+    static constexpr qint64 keptPayload = qint64(1024) * 1024;
 
     explicit WebSocketFrames(bool fromVisitor) : fromVisitor_(fromVisitor) {}
 

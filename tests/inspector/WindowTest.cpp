@@ -48,7 +48,7 @@ TEST_F(RequestsModelTest, ListIsReadPageByPageNewestFirstAndGrowsLive) {
     for (int row = 1; row < model.rowCount(); ++row)
         EXPECT_GT(model.idAt(row - 1), model.idAt(row));
     EXPECT_EQ(model.idAt(0), reader->ids().back());
-    EXPECT_EQ(model.data(model.index(0, RequestsModel::method), Qt::DisplayRole), u"POST"_s);
+    EXPECT_EQ(model.data(model.index(0, RequestsModel::methodColumn), Qt::DisplayRole), u"POST"_s);
 }
 
 TEST_F(RequestsModelTest, FilterNarrowsTheList) {

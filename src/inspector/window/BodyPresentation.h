@@ -19,5 +19,5 @@ struct BodyPresentation {
     static BodyPresentation of(const HttpHead& head, const QByteArray& body);
     // Offset, 16 bytes in hex, the same as Latin-1 text; at most `maxHexBytes` of them.
     static QString hexDump(const QByteArray& bytes);
-    static constexpr qsizetype maxHexBytes = 64 * 1024;
+    static constexpr qsizetype maxHexBytes = qsizetype(64) * 1024;
 };

@@ -6,8 +6,8 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-RequestsModel::RequestsModel(QSqlDatabase db, int page, QObject* parent)
-    : QAbstractTableModel(parent), db_(std::move(db)), page_(page) {
+RequestsModel::RequestsModel(const QSqlDatabase& db, int page, QObject* parent)
+    : QAbstractTableModel(parent), db_(db), page_(page) {
     setFilter({});
 }
 
@@ -84,27 +84,28 @@ QVariant RequestsModel::data(const QModelIndex& index, int role) const {
         return {};
     const Row& row = rows_[size_t(index.row())];
     if (role == Qt::TextAlignmentRole &&
-        (index.column() == status || index.column() == duration || index.column() == size))
+        (index.column() == statusColumn || index.column() == durationColumn ||
+         index.column() == sizeColumn))
         return int(Qt::AlignRight | Qt::AlignVCenter);
     if (role != Qt::DisplayRole)
         return {};
     switch (index.column()) {
-    case time:
+    case timeColumn:
         return QDateTime::fromMSecsSinceEpoch(row.acceptedMs).toString(u"HH:mm:ss.zzz"_s);
-    case link:
+    case linkColumn:
         return row.link;
-    case method:
+    case methodColumn:
         return row.replayOf ? row.method + u" ↻"_s : row.method;
-    case path:
+    case pathColumn:
         return row.target;
-    case status:
+    case statusColumn:
         return row.status ? QVariant(row.status) : QVariant(u"—"_s);
-    case duration:
+    case durationColumn:
         return row.doneUs < 0 ? u"—"_s
                               : QStringLiteral("%1 ms").arg(double(row.doneUs) / 1000.0, 0, 'f', 1);
-    case size:
+    case sizeColumn:
         return QLocale().formattedDataSize(row.size, 1, QLocale::DataSizeTraditionalFormat);
-    case visitor:
+    case visitorColumn:
         return row.visitor;
     default:
         return {};

@@ -12,9 +12,19 @@ class RequestsModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int pageSize = 256;
-    enum Column { time, link, method, path, status, duration, size, visitor, columns };
+    enum Column {
+        timeColumn,
+        linkColumn,
+        methodColumn,
+        pathColumn,
+        statusColumn,
+        durationColumn,
+        sizeColumn,
+        visitorColumn,
+        columns
+    };
 
-    explicit RequestsModel(QSqlDatabase db, int page = pageSize, QObject* parent = nullptr);
+    explicit RequestsModel(const QSqlDatabase& db, int page = pageSize, QObject* parent = nullptr);
 
     void setFilter(const RequestFilter& filter);
     // Adds the entries stored since the last look, and drops those the history no longer has.

@@ -59,7 +59,8 @@ RequestsWindow::RequestsWindow(Inspector& inspector, QWidget* parent)
     table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table_->verticalHeader()->hide();
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
-    table_->horizontalHeader()->setSectionResizeMode(RequestsModel::path, QHeaderView::Stretch);
+    table_->horizontalHeader()->setSectionResizeMode(RequestsModel::pathColumn,
+                                                     QHeaderView::Stretch);
     table_->setShowGrid(false);
     table_->setAlternatingRowColors(true);
     detail_ = new RequestDetail(reader_, splitter);
@@ -80,7 +81,11 @@ RequestsWindow::RequestsWindow(Inspector& inspector, QWidget* parent)
     resize(1200, 800);
 }
 
-RequestsWindow::~RequestsWindow() = default;
+// The list's queries go before the reader's connection does.
+RequestsWindow::~RequestsWindow() {
+    table_->setModel(nullptr);
+    delete model_;
+}
 
 QWidget* RequestsWindow::buildFilterBar() {
     auto* bar = new QWidget(this);
