@@ -64,10 +64,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://skerrow.dev)
 # The shared libraries come from dpkg-shlibdeps; the tools the port scan runs, the platform
-# plugin that shows the tray icon, the image plugin for SVG favicons and the Wayland platform
-# plugin are added by hand.
+# plugin that shows the tray icon, the SQLite driver of the request history, the image plugin for
+# SVG favicons and the Wayland platform plugin are added by hand.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "lsof, procps, qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "lsof, procps, qt6-qpa-plugins, libqt6sql6-sqlite")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6svg6, qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 include(CPack)

@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(
   cmake g++ ninja-build git pkg-config
-  qt6-base-dev qcoro-qt6-dev qt6-httpserver-dev qt6-websockets-dev libqt6svg6
+  qt6-base-dev qcoro-qt6-dev qt6-httpserver-dev qt6-websockets-dev libqt6svg6 libqt6sql6-sqlite
   libgtest-dev libgmock-dev libqrencode-dev zbar-tools
   libsqlite3-dev
   lsof procps dbus xvfb xauth iproute2 libsm-dev
@@ -24,3 +24,14 @@ if [ ${#missing[@]} -gt 0 ]; then
   "${sudo_cmd[@]}" apt-get update
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
 fi
+
+# The HAR export test checks its output with the npm package har-validator, under node.
+if ! command -v npm >/dev/null; then
+  sudo_cmd=()
+  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends nodejs npm
+fi
+har_tools="$(dirname "$0")/../tests/inspector/har"
+[ -d "$har_tools/node_modules/har-validator" ] ||
+  npm ci --prefix "$har_tools" --no-audit --no-fund

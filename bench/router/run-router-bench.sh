@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Router benchmark: wrk on loopback, one request per connection, small and 1 MiB responses,
-# one and 16 connections, four ways in the same run: the app directly, through LinkRouter,
-# through LinkRouter with a passphrase on the link (each request carrying the login cookie), and
-# through HAProxy routing by the same header to the same app. The ways take turns over three
+# one and 16 connections, five ways in the same run: the app directly, through LinkRouter,
+# through LinkRouter with a passphrase on the link (each request carrying the login cookie),
+# through LinkRouter capturing every request into a history, and through HAProxy routing by the
+# same header to the same app. The ways take turns over three
 # rounds, so a change in the machine's load touches all of them alike; each figure is the median
 # of its three rounds. Prints requests/s and p99 latency, and their ratios against the direct
-# figure, against HAProxy, and of the passphrase check against the plain router.
+# figure, against HAProxy, and of the passphrase check and the capture against the plain router.
 #
 # usage: run-router-bench.sh <dir with skerrow_bench_app and skerrow_bench_router> [seconds]
 #                            [sizes, default "small large"]
@@ -48,10 +49,15 @@ router_port=$(free_port)
 wait_for_port "$router_port"
 
 locked_port=$(free_port)
-"$bin/skerrow_bench_router" "$locked_port" "$app_port" bench-passphrase >"$work/locked.out" &
-pids+=($!)
+"$bin/skerrow_bench_router" "$locked_port" "$app_port" --passphrase bench-passphrase \
+  >"$work/locked.out" & pids+=($!)
 wait_for_port "$locked_port"
 cookie=$(awk '/^cookie / { print $2 }' "$work/locked.out")
+
+capture_port=$(free_port)
+"$bin/skerrow_bench_router" "$capture_port" "$app_port" --history "$work/history" >/dev/null \
+  2>"$work/capture.log" & pids+=($!)
+wait_for_port "$capture_port"
 
 haproxy_port=$(free_port)
 cat > "$work/haproxy.cfg" <<CFG
@@ -106,11 +112,11 @@ measure() {
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 median() { printf "%s\n" "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-ways=(direct router locked haproxy)
+ways=(direct router locked capture haproxy)
 declare -A ports=([direct]=$app_port [router]=$router_port [locked]=$locked_port
-  [haproxy]=$haproxy_port)
+  [capture]=$capture_port [haproxy]=$haproxy_port)
 declare -A scripts=([direct]=$work/headers.lua [router]=$work/headers.lua
-  [locked]=$work/locked.lua [haproxy]=$work/headers.lua)
+  [locked]=$work/locked.lua [capture]=$work/headers.lua [haproxy]=$work/headers.lua)
 
 printf "wrk: 1 thread, %d s per run, one request per connection, median of %d rounds\n" \
   "$seconds" "$rounds"
@@ -125,8 +131,8 @@ for size in $sizes; do
     declare -A rps=() p99=() errors=()
     for round in $(seq "$rounds"); do
       # Each round starts with a different way.
-      for i in 0 1 2 3; do
-        way=${ways[$(((i + round) % 4))]}
+      for i in "${!ways[@]}"; do
+        way=${ways[$(((i + round) % ${#ways[@]}))]}
         read -r r p e <<<"$(measure "http://127.0.0.1:${ports[$way]}$path" "$connections" \
           "${scripts[$way]}")"
         rps[$way]+="$r "
@@ -146,6 +152,7 @@ for size in $sizes; do
       printf "%-8s %12.0f %12.0f   %s; %s %s\n" "$way" "${mrps[$way]}" "${mp99[$way]}" \
         "${rps[$way]}" "${p99[$way]}" "${errors[$way]:-}"
     done
+    echo "capture / router: requests/s $(ratio "${mrps[capture]}" "${mrps[router]}")   p99 $(ratio "${mp99[capture]}" "${mp99[router]}")"
     echo "router / direct:  requests/s $(ratio "${mrps[router]}" "${mrps[direct]}")   p99 $(ratio "${mp99[router]}" "${mp99[direct]}")"
     echo "router / haproxy: requests/s $(ratio "${mrps[router]}" "${mrps[haproxy]}")   p99 $(ratio "${mp99[router]}" "${mp99[haproxy]}")"
     echo "locked / router:  requests/s $(ratio "${mrps[locked]}" "${mrps[router]}")   p99 $(ratio "${mp99[locked]}" "${mp99[router]}")"
@@ -153,3 +160,5 @@ for size in $sizes; do
     unset rps p99 errors mrps mp99
   done
 done
+echo
+tail -n 1 "$work/capture.log"

@@ -3,6 +3,9 @@
 #include "control/CommandLine.h"
 #include "control/ControlBus.h"
 #include "control/LinkOperations.h"
+#include "inspector/Inspector.h"
+#include "inspector/PrivateFiles.h"
+#include "inspector/window/RequestsWindow.h"
 #include "notify/Notifier.h"
 #include "platform/Autostart.h"
 #include "platform/DescriptorLimit.h"
@@ -65,6 +68,8 @@ int main(int argc, char** argv) {
     }
     LinkRouter router(LinkRouter::listeningPort, systemClock());
     LinkRouter::installShared(&router);
+    Inspector inspector(PrivateFiles::historyDirectory());
+    router.setCapture(inspector.queue());
     AppState state;
     Autostart::registerLoginItem(QCoreApplication::applicationFilePath());
     const SystemQuitObserver systemQuit;
@@ -85,6 +90,14 @@ int main(int argc, char** argv) {
     actions.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
     actions.restart = [&state] { state.handleWake(); };
     actions.quit = [&lifecycle] { lifecycle.terminate(); };
+    std::unique_ptr<RequestsWindow> requests;
+    actions.openRequests = [&requests, &inspector] {
+        if (!requests)
+            requests = std::make_unique<RequestsWindow>(inspector);
+        requests->show();
+        requests->raise();
+        requests->activateWindow();
+    };
     const Clock clock = systemClock();
     const MenuView::ModelSource model = [&state, &router, clock] {
         return panelModel(

@@ -10,7 +10,7 @@
 #include <sys/socket.h>
 
 ClientSession::ClientSession(Descriptor client, RouterCore& core, Poller& poller)
-    : core_(core), poller_(poller) {
+    : core_(core), poller_(poller), capture_(core.startCapture()) {
     client_.socket = std::move(client);
     upstream_.source = &client_;
     upstream_.destination = &app_;
@@ -149,6 +149,9 @@ void ClientSession::readHead() {
             if (decision.visitor)
                 core_.recordVisitor(decision.host,
                                     {*decision.visitor, decision.path, decision.userAgent});
+            if (capture_)
+                capture_->headRead(decision.host, decision.visitor.value_or(QString()),
+                                   decision.port, decision.probe, decision.firstChunk);
             startProxy(decision.port, decision.firstChunk);
             return;
         }
@@ -215,6 +218,8 @@ void ClientSession::sendHead() {
         break;
     }
     buffer_ = QByteArray();
+    if (capture_)
+        capture_->appConnected();
     phase_ = Phase::relaying;
     relay(downstream_);
     relay(upstream_);
@@ -241,6 +246,10 @@ void ClientSession::relay(Flow& flow) {
         const ReadResult read = readSome(*flow.source, scratch);
         if (read.kind == Read::wouldBlock)
             return;
+        if (capture_)
+            capture_->relayed(&flow == &upstream_ ? RequestCapture::Direction::toApp
+                                                  : RequestCapture::Direction::toVisitor,
+                              scratch, read.size);
         QByteArray rewritten;
         const char* out = scratch;
         qsizetype size = read.size;
@@ -291,6 +300,8 @@ void ClientSession::answerWith(QByteArray bytes) {
         poller_.unwatch(app_.socket.get());
         app_.socket.reset();
     }
+    if (capture_)
+        capture_->answered(status);
     phase_ = Phase::replying;
     buffer_ = std::move(bytes);
     sent_ = 0;
@@ -307,6 +318,8 @@ void ClientSession::cancel() {
     if (phase_ == Phase::done)
         return;
     phase_ = Phase::done;
+    if (capture_)
+        capture_->ended(app_.peerClosed, client_.peerClosed);
     client_.socket.reset();
     // The app has sent all it will: a reset spares both sides the closing handshake and the app
     // a TIME-WAIT entry for every request.

@@ -4,9 +4,11 @@
 #include "router/Descriptor.h"
 #include "router/PendingHeads.h"
 #include "router/Poller.h"
+#include "router/RequestCapture.h"
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
 #include <vector>
 
 class RouterCore;
@@ -97,4 +99,5 @@ private:
     std::vector<AppAddress>::size_type nextAddress_ = 0;
     Flow upstream_;
     Flow downstream_;
+    std::unique_ptr<RequestCapture> capture_;
 };

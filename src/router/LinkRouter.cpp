@@ -73,3 +73,7 @@ QList<VisitorDetail> LinkRouter::visitorDetails(const QString& host) {
     onRouterThread([&] { result = core_->visitorDetails(host); });
     return result;
 }
+
+void LinkRouter::setCapture(std::shared_ptr<CaptureQueue> queue) {
+    onRouterThread([&] { core_->setCapture(std::move(queue)); });
+}

@@ -10,7 +10,9 @@
 #include <QList>
 #include <QString>
 #include <QThread>
+#include <memory>
 
+class CaptureQueue;
 class RouterCore;
 
 // The in-process HTTP router that receives all tunnel traffic, picks the local app by the public
@@ -48,6 +50,8 @@ public:
     Visitors visitors(const QString& host);
     // The host's visitors of the last hour, the latest first.
     QList<VisitorDetail> visitorDetails(const QString& host);
+    // Hands a copy of every request relayed from now on to `queue`; none when it is null.
+    void setCapture(std::shared_ptr<CaptureQueue> queue);
 
 private:
     template <typename F> void onRouterThread(F&& work);

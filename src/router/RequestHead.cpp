@@ -145,6 +145,7 @@ Decision decide(const QByteArray& buffer, const RouteLookup& lookup, qsizetype s
     decision.host = host;
     decision.port = *port;
     decision.firstChunk = std::move(chunk);
+    decision.probe = probe;
     if (clientAddress && !clientAddress->isEmpty() && !probe) {
         decision.visitor = QString::fromUtf8(*clientAddress);
         // The request line is "METHOD target VERSION".

@@ -38,6 +38,7 @@ struct Decision {
     // The visitor's request target and User-Agent, for the list of who is looking.
     QString path;
     QString userAgent;
+    bool probe = false;
 };
 
 // `searchFrom` lets a caller that appends to the buffer skip the part already searched for the

@@ -3,10 +3,12 @@
 #include "platform/Clock.h"
 #include "router/AccessGate.h"
 #include "router/AppAddress.h"
+#include "router/CaptureQueue.h"
 #include "router/ConnectionLimits.h"
 #include "router/Descriptor.h"
 #include "router/LinkAccess.h"
 #include "router/PendingHeads.h"
+#include "router/RequestCapture.h"
 #include "router/RouteRule.h"
 #include "router/VisitorTable.h"
 #include "router/Visitors.h"
@@ -68,6 +70,12 @@ public:
     // A connection closed: it no longer counts against the connection bound either.
     void connectionEnded(PendingHead& head);
 
+    // Where copies of the relayed requests go; none while absent.
+    void setCapture(std::shared_ptr<CaptureQueue> queue) { capture_ = std::move(queue); }
+    std::unique_ptr<RequestCapture> startCapture() {
+        return capture_ ? std::make_unique<RequestCapture>(capture_) : nullptr;
+    }
+
 private:
     void startLocked();
     void stopLocked();
@@ -103,4 +111,5 @@ private:
     // one line a sweep, however hard the bound is pressed.
     qint64 headsGivenUpForRoom_ = 0;
     QTimer sweepTimer_{this};
+    std::shared_ptr<CaptureQueue> capture_;
 };

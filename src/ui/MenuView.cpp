@@ -178,6 +178,11 @@ void MenuView::buildFooter() {
             actions_.restart();
     });
     row->addWidget(restart_);
+    auto* requests = new TextButton(QStringLiteral("Requests"), TextButton::Look::footer, footer);
+    requests->setObjectName(QStringLiteral("requestsButton"));
+    requests->setVisible(bool(actions_.openRequests));
+    connect(requests, &QAbstractButton::clicked, this, [this] { actions_.openRequests(); });
+    row->addWidget(requests);
     row->addStretch();
     quit_ = new TextButton(QStringLiteral("Quit"), TextButton::Look::footer, footer);
     quit_->setObjectName(QStringLiteral("quitButton"));

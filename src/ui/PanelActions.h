@@ -23,4 +23,6 @@ struct PanelActions {
     // The recovery run after a wake. The footer shows "Restart" only when this is set.
     std::function<void()> restart;
     std::function<void()> quit;
+    // Opens the "Requests" window; the footer shows "Requests" only when this is set.
+    std::function<void()> openRequests;
 };
