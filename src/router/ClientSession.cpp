@@ -292,6 +292,8 @@ void ClientSession::relay(Flow& flow) {
 }
 
 void ClientSession::answer(int status, const QString& body) {
+    if (capture_)
+        capture_->answered(status);
     answerWith(Reply::bytes(status, body));
 }
 
@@ -300,8 +302,6 @@ void ClientSession::answerWith(QByteArray bytes) {
         poller_.unwatch(app_.socket.get());
         app_.socket.reset();
     }
-    if (capture_)
-        capture_->answered(status);
     phase_ = Phase::replying;
     buffer_ = std::move(bytes);
     sent_ = 0;
