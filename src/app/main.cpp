@@ -91,13 +91,14 @@ int main(int argc, char** argv) {
     actions.restart = [&state] { state.handleWake(); };
     actions.quit = [&lifecycle] { lifecycle.terminate(); };
     std::unique_ptr<RequestsWindow> requests;
-    actions.openRequests = [&requests, &inspector] {
+    const auto openRequests = [&requests, &inspector] {
         if (!requests)
             requests = std::make_unique<RequestsWindow>(inspector);
         requests->show();
         requests->raise();
         requests->activateWindow();
     };
+    actions.openRequests = openRequests;
     const Clock clock = systemClock();
     const MenuView::ModelSource model = [&state, &router, clock] {
         return panelModel(
@@ -124,7 +125,7 @@ int main(int argc, char** argv) {
                                     }(operations),
                                     "stop all");
                             },
-                            [&lifecycle] { lifecycle.terminate(); }},
+                            [&lifecycle] { lifecycle.terminate(); }, openRequests},
             model);
         tray->setContextMenu(trayMenu.get());
         // The state changes a member at a time: the tooltip follows once per burst.

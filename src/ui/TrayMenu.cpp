@@ -10,6 +10,8 @@ void TrayMenu::rebuild() {
     clear();
     const PanelModel model = source_();
     addAction(QStringLiteral("Open Skerrow"), this, [this] { actions_.openPanel(); });
+    if (actions_.openRequests)
+        addAction(QStringLiteral("Requests"), this, [this] { actions_.openRequests(); });
     if (!model.links.isEmpty()) {
         addSeparator();
         for (const LinkRowModel& row : model.links) {

@@ -12,6 +12,8 @@ struct TrayMenuActions {
     std::function<void(const ShareLink&)> copy;
     std::function<void()> stopAll;
     std::function<void()> quit;
+    // The request history's window; the menu offers it only when set.
+    std::function<void()> openRequests = {};
 };
 
 // The tray icon's right-click menu, built afresh from the panel's model each time it opens.

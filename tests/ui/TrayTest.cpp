@@ -77,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
         TooltipCase{"StillLooking", looking(), "Looking for apps\u2026"}),
     [](const auto& param) { return std::string(param.param.name); });
 
-TEST(TrayMenu, OffersThePanelEachLinkStopAllAndQuitAndCallsWhatWasChosen) {
+TEST(TrayMenu, OffersThePanelTheRequestsEachLinkStopAllAndQuitAndCallsWhatWasChosen) {
     PanelModel model = sharing({linkRow("notes", 200, LinkState::live, "3h 20m left"),
                                 linkRow("storefront", 72, LinkState::live, "1h 12m left")});
     QStringList called;
@@ -85,27 +85,29 @@ TEST(TrayMenu, OffersThePanelEachLinkStopAllAndQuitAndCallsWhatWasChosen) {
         {[&] { called.append(QStringLiteral("open")); },
          [&](const ShareLink& link) { called.append(QStringLiteral("copy ") + link.host); },
          [&] { called.append(QStringLiteral("stop all")); },
-         [&] { called.append(QStringLiteral("quit")); }},
+         [&] { called.append(QStringLiteral("quit")); },
+         [&] { called.append(QStringLiteral("requests")); }},
         [&] { return model; });
     QStringList texts;
     for (QAction* action : menu.actions()) {
         if (!action->isSeparator())
             texts.append(action->text());
     }
-    EXPECT_EQ(texts,
-              (QStringList{QStringLiteral("Open Skerrow"), QStringLiteral("Copy notes link"),
-                           QStringLiteral("Copy storefront link"), QStringLiteral("Stop all links"),
-                           QStringLiteral("Quit Skerrow")}));
+    EXPECT_EQ(texts, (QStringList{
+                         QStringLiteral("Open Skerrow"), QStringLiteral("Requests"),
+                         QStringLiteral("Copy notes link"), QStringLiteral("Copy storefront link"),
+                         QStringLiteral("Stop all links"), QStringLiteral("Quit Skerrow")}));
     for (QAction* action : menu.actions())
         action->trigger();
-    EXPECT_EQ(called, (QStringList{QStringLiteral("open"), QStringLiteral("copy notes.example"),
+    EXPECT_EQ(called, (QStringList{QStringLiteral("open"), QStringLiteral("requests"),
+                                   QStringLiteral("copy notes.example"),
                                    QStringLiteral("copy storefront.example"),
                                    QStringLiteral("stop all"), QStringLiteral("quit")}));
 
     // Without links, and while an operation runs, there is nothing to stop.
     model.links.clear();
     menu.rebuild();
-    EXPECT_EQ(menu.actions().size(), 3);
+    EXPECT_EQ(menu.actions().size(), 4);
     model = sharing({linkRow("notes", 200, LinkState::live, "3h 20m left")});
     model.isBusy = true;
     menu.rebuild();
