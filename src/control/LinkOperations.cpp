@@ -3,6 +3,8 @@
 #include "app/AppState.h"
 #include "control/StateWait.h"
 
+#include <exception>
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -23,12 +25,13 @@ QStringList hosts(const QList<ShareLink>& links) {
     return result;
 }
 
-const ShareLink* findLink(const QList<ShareLink>& links, const QString& host) {
+// A copy: the operations publish new lists, which frees the records of the old one.
+std::optional<ShareLink> findLink(const QList<ShareLink>& links, const QString& host) {
     for (const ShareLink& link : links) {
         if (link.host.compare(host, Qt::CaseInsensitive) == 0)
-            return &link;
+            return link;
     }
-    return nullptr;
+    return std::nullopt;
 }
 
 const PortRow* findRow(const QList<PortRow>& rows, qint64 port) {
@@ -47,18 +50,30 @@ LinkOperations::Outcome failure(ControlFailure kind, QString text) {
 
 LinkOperations::LinkOperations(AppState& state) : state_(&state) {}
 
+AppState& LinkOperations::state() const {
+    AppState* const state = state_.data();
+    if (state == nullptr)
+        std::terminate();
+    return *state;
+}
+
 std::optional<ControlError> LinkOperations::cannotStart() const {
-    if (!state_->configured())
+    if (!state().configured())
         return ControlError{ControlFailure::notReady, notReadyText};
-    if (state_->isBusy())
+    if (state().isBusy())
         return ControlError{ControlFailure::busy, busyText};
     return std::nullopt;
 }
 
 QCoro::Task<> LinkOperations::untilIdle() const {
-    const QPointer<AppState> state = state_;
+    const QPointer<AppState> watched = state_;
     QCoro::Task<> waiting = waitFor(
-        state_.data(), [state] { return !state || !state->isBusy(); }, operationLimit);
+        state_.data(),
+        [watched] {
+            const AppState* const now = watched.data();
+            return !now || !now->isBusy();
+        },
+        operationLimit);
     co_await waiting;
 }
 
@@ -66,16 +81,16 @@ LinkOperations::Outcome LinkOperations::newLink(qint64 port, const QStringList& 
                                                 const std::optional<QString>& statusBefore) const {
     if (!state_)
         return failure(ControlFailure::failed, notMadeText);
-    for (const ShareLink& link : state_->links()) {
+    for (const ShareLink& link : state().links()) {
         if (link.port != port || before.contains(link.host))
             continue;
         const QString url = publicURL(link.host);
-        if (!state_->liveHosts().contains(link.host))
+        if (!state().liveHosts().contains(link.host))
             return failure(ControlFailure::notAnswering,
                            QStringLiteral("No answer through %1 yet").arg(url));
         return {url, std::nullopt};
     }
-    const std::optional<QString>& status = state_->statusMessage();
+    const std::optional<QString>& status = state().statusMessage();
     return failure(ControlFailure::failed,
                    status && status != statusBefore ? *status : notMadeText);
 }
@@ -83,65 +98,68 @@ LinkOperations::Outcome LinkOperations::newLink(qint64 port, const QStringList& 
 QCoro::Task<LinkOperations::Outcome> LinkOperations::share(qint64 port) {
     // An app started a moment ago shows up with the next scan; the app itself, when this call
     // just started it, installs in its first cycles.
-    const QPointer<AppState> state = state_;
+    const QPointer<AppState> watched = state_;
     QCoro::Task<> scanning = waitFor(
         state_.data(),
-        [state, port] { return !state || (findRow(state->rows(), port) && state->configured()); },
+        [watched, port] {
+            const AppState* const now = watched.data();
+            return !now || (findRow(now->rows(), port) && now->configured());
+        },
         nextScanWait);
     co_await scanning;
     if (!state_)
         co_return failure(ControlFailure::failed, notMadeText);
-    const PortRow* row = findRow(state_->rows(), port);
+    const PortRow* row = findRow(state().rows(), port);
     if (!row)
         co_return failure(ControlFailure::portNotRunning, portNotRunningText);
     if (const std::optional<ControlError> error = cannotStart())
         co_return Outcome{{}, error};
-    const QStringList before = hosts(state_->links());
-    state_->share(*row);
+    const QStringList before = hosts(state().links());
+    state().share(*row);
     // The status line shows "Creating link…" now; a failure replaces it.
-    const std::optional<QString> statusBefore = state_->statusMessage();
+    const std::optional<QString> statusBefore = state().statusMessage();
     QCoro::Task<> waiting = untilIdle();
     co_await waiting;
     co_return newLink(port, before, statusBefore);
 }
 
 QCoro::Task<LinkOperations::Outcome> LinkOperations::renew(QString host) {
-    const ShareLink* link = findLink(state_->links(), host);
+    const std::optional<ShareLink> link = findLink(state().links(), host);
     if (!link)
         co_return failure(ControlFailure::unknownLink, QStringLiteral("No link %1").arg(host));
     if (const std::optional<ControlError> error = cannotStart())
         co_return Outcome{{}, error};
     const qint64 port = link->port;
-    const QStringList before = hosts(state_->links());
-    state_->refresh(*link);
-    if (!state_->isBusy())
+    const QStringList before = hosts(state().links());
+    state().refresh(*link);
+    if (!state().isBusy())
         co_return failure(ControlFailure::portNotRunning,
-                          state_->statusMessage().value_or(portNotRunningText));
-    const std::optional<QString> statusBefore = state_->statusMessage();
+                          state().statusMessage().value_or(portNotRunningText));
+    const std::optional<QString> statusBefore = state().statusMessage();
     QCoro::Task<> waiting = untilIdle();
     co_await waiting;
     co_return newLink(port, before, statusBefore);
 }
 
 QCoro::Task<LinkOperations::Outcome> LinkOperations::stop(QString host) {
-    const ShareLink* link = findLink(state_->links(), host);
+    const std::optional<ShareLink> link = findLink(state().links(), host);
     if (!link)
         co_return failure(ControlFailure::unknownLink, QStringLiteral("No link %1").arg(host));
-    if (state_->isBusy())
+    if (state().isBusy())
         co_return failure(ControlFailure::busy, busyText);
     const QString url = publicURL(link->host);
-    const std::optional<QString> statusBefore = state_->statusMessage();
-    state_->kill(*link);
+    const std::optional<QString> statusBefore = state().statusMessage();
+    state().kill(*link);
     QCoro::Task<> waiting = untilIdle();
     co_await waiting;
     // The link is gone locally either way; a failure means the service hears of it later.
-    if (state_ && state_->statusMessage() && state_->statusMessage() != statusBefore)
-        co_return failure(ControlFailure::failed, *state_->statusMessage());
+    if (state_ && state().statusMessage() && state().statusMessage() != statusBefore)
+        co_return failure(ControlFailure::failed, *state().statusMessage());
     co_return Outcome{url, std::nullopt};
 }
 
 QCoro::Task<LinkOperations::Outcome> LinkOperations::stopAll() {
-    const QStringList all = hosts(state_->links());
+    const QStringList all = hosts(state().links());
     for (const QString& host : all) {
         // An operation the panel started finishes first.
         QCoro::Task<> waiting = untilIdle();

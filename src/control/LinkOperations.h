@@ -37,6 +37,8 @@ private:
     Outcome newLink(qint64 port, const QStringList& before,
                     const std::optional<QString>& statusBefore) const;
     std::optional<ControlError> cannotStart() const;
+    // The state, which is there whenever an operation runs: each one checks after its waits.
+    AppState& state() const;
 
     QPointer<AppState> state_;
 };
