@@ -75,15 +75,23 @@ echo "tray-menu-screenshots: shared $url"
 # A visitor, so the link has one to count.
 curl -sf -o /dev/null "$url"
 
+# True once the screen's region $1 differs from the image $2.
+region_changed() {
+  import -window root -crop "$1" +repage "$work/now.png"
+  ! compare -metric AE "$work/now.png" "$2" null: 2>/dev/null
+}
+
 read -r x y w h < <(scripts/tray-icon.sh wait)
 # The tooltip: the pointer rests on the icon.
+import -window root -crop 640x140+640+0 +repage "$work/before.png"
 xdotool mousemove $((x + w / 2)) $((y + h / 2))
-sleep 2.5
-import -window root -crop 640x140+640+0 +repage "$out/tray-tooltip.png"
+wait_for region_changed 640x140+640+0 "$work/before.png"
+cp "$work/now.png" "$out/tray-tooltip.png"
 echo "tray-menu-screenshots: $out/tray-tooltip.png"
 
+import -window root -crop 640x260+640+0 +repage "$work/before.png"
 xdotool click 3
-sleep 1
-import -window root -crop 640x260+640+0 +repage "$out/tray-menu.png"
+wait_for region_changed 640x260+640+0 "$work/before.png"
+cp "$work/now.png" "$out/tray-menu.png"
 echo "tray-menu-screenshots: $out/tray-menu.png"
 xdotool key Escape

@@ -17,6 +17,13 @@ cleanup() {
 trap cleanup EXIT
 cd "$work"
 free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+# Runs "$@" every tenth of a second until it succeeds; fails the bench after ten seconds.
+wait_until() {
+  for _ in $(seq 100); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
+  echo "public_face: timed out waiting for: $*" >&2
+  exit 1
+}
+listening() { (exec 3<>"/dev/tcp/127.0.0.1/$1"); }
 
 openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout ca.key \
   -out ca.pem -days 2 -subj "/CN=bench authority" 2>/dev/null
@@ -38,7 +45,9 @@ api=$(free_port)
 "$build/bin/skerrow-link-service" --api-port "$api" --control-port 0 --tunnel-port 0 \
   --ephemeral >local.out 2>local.log &
 pids+=($!)
-sleep 1
+wait_until listening "$origin"
+wait_until listening "$https"
+wait_until listening "$api"
 
 # Registers an install, starts its tunnel client and prints the host of a new link.
 share() {
@@ -58,10 +67,7 @@ PY
   (cd "$dir" && SSL_CERT_FILE="$work/ca.pem" exec "$build/libexec/skerrow/cloudflared" tunnel \
      --config "$PWD/config.yml" --no-autoupdate run >tunnel.log 2>&1) &
   echo $! >>"$work/tunnel.pids"
-  for _ in $(seq 50); do
-    curl -sf "http://127.0.0.1:$metrics/ready" >/dev/null && break
-    sleep 0.1
-  done
+  wait_until curl -sf "http://127.0.0.1:$metrics/ready"
   curl -sf "$@" -X POST -H "Authorization: $(cat "$dir/auth")" -d '{"port":3000}' \
     "$base/v1/links" | python3 -c 'import json, sys; print(json.load(sys.stdin)["host"])'
 }
