@@ -32,6 +32,6 @@ if ! command -v npm >/dev/null; then
   "${sudo_cmd[@]}" apt-get update
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends nodejs npm
 fi
-har_tools="$(dirname "$0")/../tests/inspector/har"
+har_tools="$(dirname "$0")/../tests/history/har"
 [ -d "$har_tools/node_modules/har-validator" ] ||
   npm ci --prefix "$har_tools" --no-audit --no-fund

@@ -1,7 +1,7 @@
 // Runs a LinkRouter on the given port with one route, "bench.test", to the benchmark app, until
 // the process is terminated. With `--passphrase P` the link needs it, and the router prints the
 // cookie a logged-in visitor sends; with `--history DIR` every request is captured into DIR.
-#include "inspector/CaptureWriter.h"
+#include "history/CaptureWriter.h"
 #include "platform/Clock.h"
 #include "router/AccessCookie.h"
 #include "router/CaptureQueue.h"

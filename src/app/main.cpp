@@ -3,9 +3,9 @@
 #include "control/CommandLine.h"
 #include "control/ControlBus.h"
 #include "control/LinkOperations.h"
-#include "inspector/Inspector.h"
-#include "inspector/PrivateFiles.h"
-#include "inspector/window/RequestsWindow.h"
+#include "history/PrivateFiles.h"
+#include "history/RequestHistory.h"
+#include "history/window/RequestsWindow.h"
 #include "notify/Notifier.h"
 #include "platform/Autostart.h"
 #include "platform/DescriptorLimit.h"
@@ -68,8 +68,8 @@ int main(int argc, char** argv) {
     }
     LinkRouter router(LinkRouter::listeningPort, systemClock());
     LinkRouter::installShared(&router);
-    Inspector inspector(PrivateFiles::historyDirectory());
-    router.setCapture(inspector.queue());
+    RequestHistory history(PrivateFiles::historyDirectory());
+    router.setCapture(history.queue());
     AppState state;
     Autostart::registerLoginItem(QCoreApplication::applicationFilePath());
     const SystemQuitObserver systemQuit;
@@ -91,9 +91,9 @@ int main(int argc, char** argv) {
     actions.restart = [&state] { state.handleWake(); };
     actions.quit = [&lifecycle] { lifecycle.terminate(); };
     std::unique_ptr<RequestsWindow> requests;
-    const auto openRequests = [&requests, &inspector] {
+    const auto openRequests = [&requests, &history] {
         if (!requests)
-            requests = std::make_unique<RequestsWindow>(inspector);
+            requests = std::make_unique<RequestsWindow>(history);
         requests->show();
         requests->raise();
         requests->activateWindow();

@@ -4,8 +4,9 @@
 #include <QString>
 #include <QtGlobal>
 
-// What the router tells the inspector about one relayed request, one step at a time. Times are
-// microseconds since the connection was accepted; `acceptedMs` is the wall clock at that moment.
+// What the router tells the request history about one relayed request, one step at a time. Times
+// are microseconds since the connection was accepted; `acceptedMs` is the wall clock at that
+// moment.
 struct CaptureEvent {
     enum class Kind { begin, requestBytes, appConnected, responseBytes, end };
     // How a relayed request ended.

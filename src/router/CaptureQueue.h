@@ -9,8 +9,8 @@
 #include <deque>
 #include <mutex>
 
-// The hand-over from the relay to the inspector's writer. Pushing never waits and wakes no one:
-// the writer takes what has gathered at its own pace. When it falls behind and the queue holds
+// The hand-over from the relay to the request history's writer. Pushing never waits and wakes no
+// one: the writer takes what has gathered at its own pace. When it falls behind and the queue holds
 // its limit, the copy is refused and counted, and the relay goes on as if nothing was captured.
 class CaptureQueue {
 public:

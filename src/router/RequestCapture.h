@@ -8,7 +8,7 @@
 
 class CaptureQueue;
 
-// The inspector's view of one connection, fed by the relay at a few points. Copies what is
+// The request history's view of one connection, fed by the relay at a few points. Copies what is
 // relayed into the capture queue, at most `keptBodyBytes` of each direction past the heads, and
 // never holds the relay up: what the queue refuses is counted and left out.
 class RequestCapture {
