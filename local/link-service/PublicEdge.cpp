@@ -62,28 +62,29 @@ void PublicEdge::close(quint16 port) {
 
 void PublicEdge::accept(QTcpServer* server, quint16 port) {
     while (QTcpSocket* visitor = server->nextPendingConnection()) {
-        visitor->setParent(this);
-        connect(visitor, &QTcpSocket::disconnected, visitor, &QObject::deleteLater);
-        auto* reader = new RequestReader(visitor, false);
         const QString host = hostFor(port);
-        connect(reader, &RequestReader::complete, this,
+        connect(readRequest(visitor), &RequestReader::complete, this,
                 [this, visitor, host](const HttpRequestHead& head, const QByteArray& rest) {
                     serve(visitor, host, head, rest);
                 });
-        connect(reader, &RequestReader::failed, visitor, [this, visitor](int status) {
-            if (status == 0)
-                visitor->abort();
-            else
-                answer(visitor, status, reasonPhrase(status));
-        });
     }
 }
 
-void PublicEdge::adopt(QTcpSocket* visitor, const QString& serverName) {
+RequestReader* PublicEdge::readRequest(QTcpSocket* visitor) {
     visitor->setParent(this);
     connect(visitor, &QTcpSocket::disconnected, visitor, &QObject::deleteLater);
     auto* reader = new RequestReader(visitor, false);
-    connect(reader, &RequestReader::complete, this,
+    connect(reader, &RequestReader::failed, visitor, [this, visitor](int status) {
+        if (status == 0)
+            visitor->abort();
+        else
+            answer(visitor, status, reasonPhrase(status));
+    });
+    return reader;
+}
+
+void PublicEdge::adopt(QTcpSocket* visitor, const QString& serverName) {
+    connect(readRequest(visitor), &RequestReader::complete, this,
             [this, visitor, serverName](const HttpRequestHead& head, const QByteArray& rest) {
                 const QString host = PublicNames::hostName(head.header("host").value_or(""));
                 // A visitor must not reach one link over a connection made for another.
@@ -103,12 +104,6 @@ void PublicEdge::adopt(QTcpSocket* visitor, const QString& serverName) {
                 });
                 serve(visitor, host, head, rest);
             });
-    connect(reader, &RequestReader::failed, visitor, [this, visitor](int status) {
-        if (status == 0)
-            visitor->abort();
-        else
-            answer(visitor, status, reasonPhrase(status));
-    });
 }
 
 void PublicEdge::serve(QTcpSocket* visitor, const QString& host, const HttpRequestHead& head,

@@ -13,6 +13,8 @@
 #include <memory>
 #include <optional>
 
+class RequestReader;
+
 // What the edge knows about the link behind one of its ports.
 struct EdgeTarget {
     enum class State { unknown, ended, active };
@@ -52,6 +54,9 @@ public:
 
 private:
     void accept(QTcpServer* server, quint16 port);
+    // Owns `visitor` from now on and reads its request head; a head that cannot be read gets
+    // its error status, or the connection is dropped.
+    RequestReader* readRequest(QTcpSocket* visitor);
     void answer(QTcpSocket* visitor, int status, const QByteArray& body,
                 const QList<HttpHeader>& headers = {});
     void serve(QTcpSocket* visitor, const QString& host, const HttpRequestHead& head,

@@ -44,6 +44,15 @@ QJsonArray headers(const HttpHead& head, const Options& options) {
     return list;
 }
 
+// Adds "name=value" as a HAR cookie; anything without a name is left out.
+void appendCookie(QJsonArray& cookies, const QByteArray& pair) {
+    const qsizetype eq = pair.indexOf('=');
+    if (eq <= 0)
+        return;
+    cookies.append(QJsonObject{{u"name"_s, text(pair.first(eq).trimmed())},
+                               {u"value"_s, text(pair.sliced(eq + 1).trimmed())}});
+}
+
 QJsonArray requestCookies(const HttpHead& head, const Options& options) {
     QJsonArray cookies;
     if (options.redactSecrets)
@@ -51,13 +60,8 @@ QJsonArray requestCookies(const HttpHead& head, const Options& options) {
     for (const auto& [name, value] : head.fields) {
         if (name.compare("cookie", Qt::CaseInsensitive) != 0)
             continue;
-        for (const QByteArray& pair : value.split(';')) {
-            const qsizetype eq = pair.indexOf('=');
-            if (eq <= 0)
-                continue;
-            cookies.append(QJsonObject{{u"name"_s, text(pair.first(eq).trimmed())},
-                                       {u"value"_s, text(pair.sliced(eq + 1).trimmed())}});
-        }
+        for (const QByteArray& pair : value.split(';'))
+            appendCookie(cookies, pair);
     }
     return cookies;
 }
@@ -69,12 +73,7 @@ QJsonArray responseCookies(const HttpHead& head, const Options& options) {
     for (const auto& [name, value] : head.fields) {
         if (name.compare("set-cookie", Qt::CaseInsensitive) != 0)
             continue;
-        const QByteArray pair = value.split(';').value(0);
-        const qsizetype eq = pair.indexOf('=');
-        if (eq <= 0)
-            continue;
-        cookies.append(QJsonObject{{u"name"_s, text(pair.first(eq).trimmed())},
-                                   {u"value"_s, text(pair.sliced(eq + 1).trimmed())}});
+        appendCookie(cookies, value.split(';').value(0));
     }
     return cookies;
 }

@@ -146,20 +146,7 @@ protected:
     }
 
     // The hosts whose end the service received.
-    QStringList endedHosts() const {
-        const HttpResult result =
-            httpCall("GET", service.control(QStringLiteral("/requests?scope=api")));
-        QStringList ended;
-        const QString prefix = QStringLiteral("/v1/links/");
-        for (const QJsonValue& entry : result.json().value(QStringLiteral("requests")).toArray()) {
-            const QJsonObject request = entry.toObject();
-            const QString path = request.value(QStringLiteral("path")).toString();
-            if (request.value(QStringLiteral("method")).toString() == QStringLiteral("DELETE") &&
-                path.startsWith(prefix))
-                ended.append(path.mid(prefix.size()));
-        }
-        return ended;
-    }
+    QStringList endedHosts() const { return endedLinkHosts(service); }
 
     static QString hostOf(const QString& url) { return QUrl(url).authority(); }
 

@@ -6,8 +6,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTcpSocket>
-#include <QWebSocket>
-#include <QWebSocketServer>
 
 using routertest::requestHead;
 
@@ -198,27 +196,13 @@ TEST_F(HistoryFixture, SixtyMebibyteBodyIsKeptToFiftyAndMarked) {
 }
 
 TEST_F(HistoryFixture, WebSocketConversationIsRecorded) {
-    QWebSocketServer server(QStringLiteral("app"), QWebSocketServer::NonSecureMode);
-    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
-    // A WebSocket client sends the address it dialled as Host: the link is named after it.
-    const QString wsHost = QStringLiteral("127.0.0.1:%1").arg(routerPort);
-    router->setRoutes({RouteRule{wsHost, server.serverPort()}});
-    QObject::connect(&server, &QWebSocketServer::newConnection, [&] {
-        QWebSocket* peer = server.nextPendingConnection();
-        peer->setParent(&server);
-        QObject::connect(peer, &QWebSocket::textMessageReceived, peer, [peer](const QString& m) {
-            peer->sendTextMessage(QStringLiteral("echo:") + m);
-        });
-        QObject::connect(peer, &QWebSocket::binaryMessageReceived, peer,
-                         [peer](const QByteArray& m) { peer->sendBinaryMessage(m + m); });
-    });
-    QWebSocket client;
+    const WebSocketRoad road = openWebSocket(
+        QStringLiteral("/live"), [](const QString& m) { return QStringLiteral("echo:") + m; },
+        [](const QByteArray& m) { return m + m; });
+    QWebSocket& client = *road.client;
     int got = 0;
     QObject::connect(&client, &QWebSocket::textMessageReceived, [&] { ++got; });
     QObject::connect(&client, &QWebSocket::binaryMessageReceived, [&] { ++got; });
-    QNetworkRequest request(QUrl(QStringLiteral("ws://127.0.0.1:%1/live").arg(routerPort)));
-    request.setRawHeader("x-skerrow-host", wsHost.toUtf8());
-    client.open(request);
     ASSERT_TRUE(waitUntil([&] { return client.state() == QAbstractSocket::ConnectedState; }));
     client.sendTextMessage(QStringLiteral("hello"));
     ASSERT_TRUE(waitUntil([&] { return got == 1; }));

@@ -8,8 +8,6 @@
 #include <QJsonArray>
 #include <QProcess>
 #include <QTcpSocket>
-#include <QWebSocket>
-#include <QWebSocketServer>
 
 using namespace Qt::Literals::StringLiterals;
 using routertest::requestHead;
@@ -46,23 +44,11 @@ protected:
                        QByteArray::number(png.size()) + "\r\n\r\n" + png;
         send(requestHead({"x-skerrow-host: shop.example.test"}, "GET /logo.png HTTP/1.1"));
 
-        QWebSocketServer server(QStringLiteral("app"), QWebSocketServer::NonSecureMode);
-        ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
-        // A WebSocket client sends the address it dialled as Host: the link is named after it.
-        const QString wsHost = QStringLiteral("127.0.0.1:%1").arg(routerPort);
-        router->setRoutes({RouteRule{wsHost, server.serverPort()}});
-        QObject::connect(&server, &QWebSocketServer::newConnection, [&] {
-            QWebSocket* peer = server.nextPendingConnection();
-            peer->setParent(&server);
-            QObject::connect(peer, &QWebSocket::textMessageReceived, peer,
-                             [peer](const QString& m) { peer->sendTextMessage(m.toUpper()); });
-        });
-        QWebSocket client;
+        const WebSocketRoad road =
+            openWebSocket(QStringLiteral("/ws"), [](const QString& m) { return m.toUpper(); });
+        QWebSocket& client = *road.client;
         bool answered = false;
         QObject::connect(&client, &QWebSocket::textMessageReceived, [&] { answered = true; });
-        QNetworkRequest request(QUrl(QStringLiteral("ws://127.0.0.1:%1/ws").arg(routerPort)));
-        request.setRawHeader("x-skerrow-host", wsHost.toUtf8());
-        client.open(request);
         ASSERT_TRUE(waitUntil([&] { return client.state() == QAbstractSocket::ConnectedState; }));
         client.sendTextMessage(QStringLiteral("ping"));
         ASSERT_TRUE(waitUntil([&] { return answered; }));

@@ -7,6 +7,9 @@
 #include "support/Wait.h"
 
 #include <QTemporaryDir>
+#include <QWebSocket>
+#include <QWebSocketServer>
+#include <functional>
 #include <memory>
 
 // The router of RouterFixture with capture on, writing a history into a temporary folder.
@@ -38,6 +41,39 @@ protected:
     // Waits until `count` entries have been stored since the writer started.
     bool waitStored(qint64 count, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
         return waitUntil([&] { return writer->stored() >= count; }, timeout);
+    }
+
+    // A WebSocket app behind the router whose answer to each message comes from `answerText`
+    // and `answerBinary`, and a client connected to `path` through the router.
+    struct WebSocketRoad {
+        std::unique_ptr<QWebSocketServer> app;
+        std::unique_ptr<QWebSocket> client;
+    };
+    WebSocketRoad openWebSocket(const QString& path,
+                                std::function<QString(const QString&)> answerText,
+                                std::function<QByteArray(const QByteArray&)> answerBinary = {}) {
+        WebSocketRoad road{std::make_unique<QWebSocketServer>(QStringLiteral("app"),
+                                                              QWebSocketServer::NonSecureMode),
+                           std::make_unique<QWebSocket>()};
+        QWebSocketServer* const server = road.app.get();
+        EXPECT_TRUE(server->listen(QHostAddress::LocalHost, 0));
+        // A WebSocket client sends the address it dialled as Host: the link is named after it.
+        const QString wsHost = QStringLiteral("127.0.0.1:%1").arg(routerPort);
+        router->setRoutes({RouteRule{wsHost, server->serverPort()}});
+        QObject::connect(server, &QWebSocketServer::newConnection, server, [=] {
+            QWebSocket* peer = server->nextPendingConnection();
+            peer->setParent(server);
+            QObject::connect(peer, &QWebSocket::textMessageReceived, peer,
+                             [=](const QString& m) { peer->sendTextMessage(answerText(m)); });
+            if (answerBinary)
+                QObject::connect(
+                    peer, &QWebSocket::binaryMessageReceived, peer,
+                    [=](const QByteArray& m) { peer->sendBinaryMessage(answerBinary(m)); });
+        });
+        QNetworkRequest request(QUrl(QStringLiteral("ws://%1%2").arg(wsHost, path)));
+        request.setRawHeader("x-skerrow-host", wsHost.toUtf8());
+        road.client->open(request);
+        return road;
     }
 
     RecordedRequest only() {

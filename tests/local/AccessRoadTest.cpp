@@ -5,12 +5,10 @@
 #include "router/LinkRouter.h"
 #include "support/Wait.h"
 
-#include <QFileInfo>
 #include <gtest/gtest.h>
 
 namespace {
 
-constexpr char chromiumPath[] = "/usr/bin/chromium";
 const QByteArray passphrase = "maple-otter-lantern-brook";
 
 QByteArray headerOf(const QByteArray& answer, const QByteArray& name) {
@@ -101,23 +99,12 @@ TEST_F(AccessRoad, RequestsThatSkipTheTunnelAreRefused) {
 }
 
 TEST_F(AccessRoad, HeadlessChromiumGetsTheLoginPage) {
-    if (!QFileInfo(QLatin1String(chromiumPath)).isExecutable())
+    if (!chromiumInstalled())
         GTEST_SKIP() << "Debian's chromium is not installed (scripts/setup.sh installs it)";
-    QTemporaryDir profile;
-    QProcess browser;
-    browser.start(
-        QLatin1String(chromiumPath),
-        {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"),
-         QStringLiteral("--disable-gpu"), QStringLiteral("--disable-quic"),
-         QStringLiteral("--no-first-run"), QStringLiteral("--disable-background-networking"),
-         QStringLiteral("--disable-component-update"), QStringLiteral("--disable-sync"),
-         QStringLiteral("--user-data-dir=") + profile.path(), QStringLiteral("--dump-dom"),
-         QStringLiteral("http://localhost:%1/cart").arg(edgePort)});
-    ASSERT_TRUE(waitUntil([&] { return browser.state() == QProcess::NotRunning; },
-                          std::chrono::seconds(60)));
-    const QByteArray dom = browser.readAllStandardOutput();
-    EXPECT_TRUE(dom.contains("name=\"passphrase\"")) << dom.constData();
-    EXPECT_TRUE(dom.contains("value=\"/cart\"")) << dom.constData();
+    const BrowserPage page = headlessPage(QStringLiteral("http://localhost:%1/cart").arg(edgePort));
+    ASSERT_TRUE(page.finished);
+    EXPECT_TRUE(page.dom.contains("name=\"passphrase\"")) << page.dom.constData();
+    EXPECT_TRUE(page.dom.contains("value=\"/cart\"")) << page.dom.constData();
     EXPECT_TRUE(origin.received.isEmpty());
 }
 

@@ -3,6 +3,8 @@
 #include "support/Wait.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -49,6 +51,41 @@ quint16 freePort() {
     QTcpServer server;
     server.listen(QHostAddress::LocalHost, 0);
     return server.serverPort();
+}
+
+QStringList endedLinkHosts(const ServiceProcess& service) {
+    const HttpResult result =
+        httpCall("GET", service.control(QStringLiteral("/requests?scope=api")));
+    QStringList ended;
+    const QString prefix = QStringLiteral("/v1/links/");
+    for (const QJsonValue& entry : result.json().value(QStringLiteral("requests")).toArray()) {
+        const QJsonObject request = entry.toObject();
+        const QString path = request.value(QStringLiteral("path")).toString();
+        if (request.value(QStringLiteral("method")).toString() == QStringLiteral("DELETE") &&
+            path.startsWith(prefix))
+            ended.append(path.mid(prefix.size()));
+    }
+    return ended;
+}
+
+bool chromiumInstalled() {
+    return QFileInfo(QLatin1String(chromiumPath)).isExecutable();
+}
+
+BrowserPage headlessPage(const QString& url) {
+    QTemporaryDir profile;
+    QProcess browser;
+    browser.start(
+        QLatin1String(chromiumPath),
+        {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"),
+         QStringLiteral("--disable-gpu"), QStringLiteral("--disable-quic"),
+         QStringLiteral("--no-first-run"), QStringLiteral("--disable-background-networking"),
+         QStringLiteral("--disable-component-update"), QStringLiteral("--disable-sync"),
+         QStringLiteral("--user-data-dir=") + profile.path(), QStringLiteral("--dump-dom"), url});
+    // A first start of a fresh profile is slow on a loaded machine.
+    const bool finished = waitUntil([&] { return browser.state() == QProcess::NotRunning; },
+                                    std::chrono::seconds(60));
+    return {finished, browser.readAllStandardOutput(), browser.readAllStandardError()};
 }
 
 ServiceProcess::~ServiceProcess() {

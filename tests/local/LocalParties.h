@@ -26,6 +26,18 @@ QByteArray rawExchange(quint16 port, const QByteArray& request, int timeoutMs = 
 
 quint16 freePort();
 
+// Where Debian's chromium lives; tests that need it skip when it is missing.
+inline constexpr char chromiumPath[] = "/usr/bin/chromium";
+bool chromiumInstalled();
+
+// What headless Chromium makes of the page at `url`: the DOM after load and its stderr.
+struct BrowserPage {
+    bool finished = false; // false: still loading after a minute
+    QByteArray dom;
+    QByteArray errors;
+};
+BrowserPage headlessPage(const QString& url);
+
 class ServiceProcess {
 public:
     ~ServiceProcess();
@@ -56,6 +68,9 @@ private:
     std::unique_ptr<QProcess> process_;
     QByteArray stderrText_;
 };
+
+// The hosts of the links whose end the service has received, in arrival order.
+QStringList endedLinkHosts(const ServiceProcess& service);
 
 // An install as the app keeps it, written from the service's install response.
 struct InstallFiles {

@@ -127,17 +127,7 @@ protected:
 
     // The hosts whose end the service received, one entry per request.
     QStringList endedHosts() const {
-        const HttpResult result =
-            httpCall("GET", service.control(QStringLiteral("/requests?scope=api")));
-        QStringList ended;
-        const QString prefix = QStringLiteral("/v1/links/");
-        for (const QJsonValue& entry : result.json().value(QStringLiteral("requests")).toArray()) {
-            const QJsonObject request = entry.toObject();
-            const QString path = request.value(QStringLiteral("path")).toString();
-            if (request.value(QStringLiteral("method")).toString() == QStringLiteral("DELETE") &&
-                path.startsWith(prefix))
-                ended.append(path.mid(prefix.size()));
-        }
+        QStringList ended = endedLinkHosts(service);
         ended.sort();
         return ended;
     }
