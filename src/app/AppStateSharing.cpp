@@ -1,6 +1,7 @@
 #include "app/AppState.h"
 #include "app/EndAtService.h"
 #include "app/Instant.h"
+#include "app/StatusTexts.h"
 #include "platform/Clipboard.h"
 #include "platform/StateLog.h"
 #include "service/PlatformErrors.h"
@@ -13,10 +14,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const QString notReadyStatus = QStringLiteral("Tunnel not ready yet");
 const QString creatingStatus = QStringLiteral("Creating link\u2026");
 const QString refreshingStatus = QStringLiteral("Refreshing\u2026");
-const QString portNotRunningStatus = QStringLiteral("Port not running");
 
 // How long a new link may take to answer through its public address, in seconds.
 constexpr double liveWaitSeconds = 60.0;
@@ -29,7 +28,7 @@ constexpr auto copiedShowTime = 1500ms;
 
 void AppState::share(const PortRow& row) {
     if (!configured_) {
-        publish(statusMessage_, notReadyStatus);
+        publish(statusMessage_, StatusTexts::tunnelNotReady);
         return;
     }
     if (isBusy_)
@@ -54,7 +53,7 @@ QCoro::Task<> AppState::runShare(OverlapGuard busy, qint64 port, QString project
 void AppState::refresh(const ShareLink& link) {
     const PortRow* row = firstRow(link.port);
     if (!row) {
-        publish(statusMessage_, portNotRunningStatus);
+        publish(statusMessage_, StatusTexts::portNotRunning);
         return;
     }
     if (isBusy_)

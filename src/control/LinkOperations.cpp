@@ -1,6 +1,7 @@
 #include "control/LinkOperations.h"
 
 #include "app/AppState.h"
+#include "app/StatusTexts.h"
 #include "control/StateWait.h"
 
 #include <exception>
@@ -9,8 +10,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const QString portNotRunningText = QStringLiteral("Port not running");
-const QString notReadyText = QStringLiteral("Tunnel not ready yet");
 const QString busyText = QStringLiteral("Another link operation is under way");
 const QString notMadeText = QStringLiteral("Link not made");
 // A share waits a minute for its link to answer, after the service's answers.
@@ -59,7 +58,7 @@ AppState& LinkOperations::state() const {
 
 std::optional<ControlError> LinkOperations::cannotStart() const {
     if (!state().configured())
-        return ControlError{ControlFailure::notReady, notReadyText};
+        return ControlError{ControlFailure::notReady, StatusTexts::tunnelNotReady};
     if (state().isBusy())
         return ControlError{ControlFailure::busy, busyText};
     return std::nullopt;
@@ -111,7 +110,7 @@ QCoro::Task<LinkOperations::Outcome> LinkOperations::share(qint64 port) {
         co_return failure(ControlFailure::failed, notMadeText);
     const PortRow* row = findRow(state().rows(), port);
     if (!row)
-        co_return failure(ControlFailure::portNotRunning, portNotRunningText);
+        co_return failure(ControlFailure::portNotRunning, StatusTexts::portNotRunning);
     if (const std::optional<ControlError> error = cannotStart())
         co_return Outcome{{}, error};
     const QStringList before = hosts(state().links());
@@ -134,7 +133,7 @@ QCoro::Task<LinkOperations::Outcome> LinkOperations::renew(QString host) {
     state().refresh(*link);
     if (!state().isBusy())
         co_return failure(ControlFailure::portNotRunning,
-                          state().statusMessage().value_or(portNotRunningText));
+                          state().statusMessage().value_or(StatusTexts::portNotRunning));
     const std::optional<QString> statusBefore = state().statusMessage();
     QCoro::Task<> waiting = untilIdle();
     co_await waiting;
